@@ -1,0 +1,32 @@
+#include "app/command_line.h"
+#include "app/convert.h"
+#include "app/exit_status.h"
+#include "app/output_sink.h"
+#include "spc/spc_file.h"
+
+namespace {
+
+brevox::ExitStatus Run(int argc, const char* const* argv, brevox::OutputSink& sink) {
+  using Action = brevox::CommandLine::Action;
+  sink.Put(brevox::kBanner);
+  const brevox::CommandLine line = brevox::ParseCommandLine(argc, argv);
+  switch (line.action) {
+    case Action::kNoArguments:
+    case Action::kHelp:
+      sink.Put(brevox::kUsageLine);
+      return brevox::ExitStatus::kSuccess;
+    case Action::kMissingPath:
+      sink.Put(brevox::kUsageLine);
+      return brevox::ExitStatus::kUsage;
+    case Action::kConvert:
+      break;
+  }
+  return brevox::Convert(line.input_path, line.output_path, brevox::kPlayerFileName, sink);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  brevox::StdoutSink sink;
+  return static_cast<int>(Run(argc, argv, sink));
+}

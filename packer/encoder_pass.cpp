@@ -1,0 +1,58 @@
+#include "packer/encoder_pass.h"
+
+#include "packer/byte_order.h"
+#include "packer/rewriter.h"
+#include "packer/vgm_layout.h"
+
+namespace brevox {
+
+bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t data_start,
+                    std::uint32_t loop_position, const ByteBuffer& packed, Codec& codec,
+                    EncodeResult* result, OutputSink& sink) {
+  if (length > rewritten.size()) length = static_cast<std::uint32_t>(rewritten.size());
+  result->loop_position = loop_position;
+  result->marks = 0;
+  std::uint32_t i = data_start;
+  for (;;) {
+    if (i >= length) {
+      ReportUnexpectedEnd(sink);
+      return false;
+    }
+    const std::uint64_t progress = std::uint64_t{i} * kProgressMarks / length;
+    if (progress > result->marks) {
+      ++result->marks;
+      sink.Write(&kProgressMark, 1);
+    }
+    if (i == loop_position) {
+      codec.Flush();
+      result->loop_position = static_cast<std::uint32_t>(packed.size());
+    }
+    const std::uint8_t command = rewritten[i];
+    codec.AddCommand(command);
+    ++i;
+    if (command == kEndOfData) break;
+    std::uint64_t operands = OperandCount(command);
+    if (command == kDataBlock) {
+      if (i < length && rewritten[i] != kEndOfData) {
+        ReportIllegalDataBlock(rewritten[i], sink);
+        return false;
+      }
+      if (length - i < kDataBlockHeaderSize - 1) {
+        ReportUnexpectedEnd(sink);
+        return false;
+      }
+      operands = (kDataBlockHeaderSize - 1) + std::uint64_t{ReadLe32(&rewritten[i + 2])};
+    }
+    if (operands > length - i) {
+      ReportUnexpectedEnd(sink);
+      return false;
+    }
+    for (const std::uint32_t end = i + static_cast<std::uint32_t>(operands); i < end; ++i) {
+      codec.AddOperand(rewritten[i]);
+    }
+  }
+  result->tail_start = i;
+  return true;
+}
+
+}  // namespace brevox

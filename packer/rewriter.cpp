@@ -1,0 +1,184 @@
+#include "packer/rewriter.h"
+
+#include <cstring>
+
+#include "packer/byte_order.h"
+#include "packer/vgm_layout.h"
+
+namespace brevox {
+namespace {
+
+constexpr std::uint8_t kYm2612TimerALow = 0x25;
+constexpr std::uint8_t kYm2612TimerB = 0x26;
+constexpr std::uint8_t kYm2612TimerControl = 0x27;
+constexpr std::uint32_t kPcmSeekLength = 5;
+
+// Where the GD3 tag begins, when it lies among the command bytes; else 0.
+std::uint32_t Gd3Start(const LoadedInput& input) {
+  const std::uint32_t field = ReadLe32(&input.image[kGd3OffsetField]);
+  if (field == 0) return 0;
+  const std::uint64_t start = std::uint64_t{kGd3OffsetField} + field;
+  return start > input.data_start && start < input.size ? static_cast<std::uint32_t>(start) : 0;
+}
+
+class Rewriter {
+ public:
+  Rewriter(LoadedInput* input, OutputSink& sink)
+      : in_(input->image.data()), out_(input->rewritten.data()), size_(input->size),
+        loop_(input->loop_position), gd3_(Gd3Start(*input)), read_(input->data_start),
+        write_(input->data_start), sink_(sink) {}
+
+  bool Run(RewriteResult* result) {
+    result->loop_position = loop_;
+    bool loop_found = false;
+    for (;;) {
+      if (read_ == loop_) {
+        result->loop_position = write_;
+        loop_found = true;
+      }
+      if (read_ == size_ || (read_ == gd3_ && in_[read_] != kEndOfData)) {
+        result->end_added = true;
+        out_[write_++] = kEndOfData;
+        break;
+      }
+      const std::uint8_t command = in_[read_];
+      if (command == kEndOfData) {
+        out_[write_++] = kEndOfData;
+        ++read_;
+        break;
+      }
+      if (!RewriteOne(command)) return false;
+    }
+    CopyTail();
+    result->length = write_;
+    if (loop_ != kNoLoopPosition && !loop_found) {
+      result->loop_dropped = true;
+      result->loop_position = kNoLoopPosition;
+    }
+    return true;
+  }
+
+ private:
+  std::uint32_t Remaining() const { return size_ - read_; }
+
+  // Rewrites the command at read_; false after printing the error.
+  bool RewriteOne(std::uint8_t command) {
+    if (command == kDataBlock) return CopyDataBlock();
+    if (IsDacWrite(command)) {
+      RewriteDacWrite(command);
+      return true;
+    }
+    const std::uint32_t length = 1 + OperandCount(command);
+    if (length > Remaining()) {
+      ReportUnexpectedEnd(sink_);
+      return false;
+    }
+    if (command == kYm2612Port0Write) {
+      RewriteYm2612Port0();
+    } else if (command == kPcmSeek && ReadLe32(&in_[read_ + 1]) == 0) {
+      Emit(&kShortSeek, 1);
+    } else {
+      Emit(&in_[read_], length);
+    }
+    read_ += length;
+    return true;
+  }
+
+  void RewriteYm2612Port0() {
+    const std::uint8_t reg = in_[read_ + 1];
+    const std::uint8_t value = in_[read_ + 2];
+    if (reg == kYm2612TimerALow || reg == kYm2612TimerB) return;
+    if (reg == kYm2612TimerControl) {
+      const auto mode = static_cast<std::uint8_t>(value >> 6);
+      if (mode == channel3_mode_) return;
+      channel3_mode_ = mode;
+    }
+    Emit(&in_[read_], 3);
+  }
+
+  // A DAC write absorbs the waits after it, or else the wait before it.
+  void RewriteDacWrite(std::uint8_t command) {
+    unsigned wait = command & 0x0F;
+    ++read_;
+    if (read_ < size_ && IsShortWait(in_[read_])) {
+      // A wait at the loop point stays a command, or every repetition would be shorter.
+      while (read_ < size_ && IsShortWait(in_[read_]) && read_ != loop_ && read_ != gd3_) {
+        const unsigned absorbed = in_[read_] & 0x0F;
+        if (wait + absorbed >= 16) break;
+        wait += absorbed;
+        ++read_;
+      }
+    } else if (has_last_ && IsShortWait(out_[last_]) && wait + (out_[last_] & 0x0Fu) < 16) {
+      out_[last_] = static_cast<std::uint8_t>(kDacWriteFirst | (wait + (out_[last_] & 0x0Fu)));
+      return;
+    }
+    const auto merged = static_cast<std::uint8_t>(kDacWriteFirst | wait);
+    Emit(&merged, 1);
+  }
+
+  bool CopyDataBlock() {
+    if (Remaining() >= 2 && in_[read_ + 1] != kEndOfData) {
+      ReportIllegalDataBlock(in_[read_ + 1], sink_);
+      return false;
+    }
+    if (Remaining() < kDataBlockHeaderSize) {
+      ReportUnexpectedEnd(sink_);
+      return false;
+    }
+    const std::uint64_t length = kDataBlockHeaderSize + std::uint64_t{ReadLe32(&in_[read_ + 3])};
+    if (length > Remaining()) {
+      ReportUnexpectedEnd(sink_);
+      return false;
+    }
+    Emit(&in_[read_], static_cast<std::uint32_t>(length));
+    read_ += static_cast<std::uint32_t>(length);
+    return true;
+  }
+
+  void Emit(const std::uint8_t* bytes, std::uint32_t length) {
+    std::memmove(&out_[write_], bytes, length);
+    last_ = write_;
+    has_last_ = true;
+    write_ += length;
+  }
+
+  void CopyTail() {
+    const std::uint32_t tail = size_ - read_;
+    if (tail != 0) std::memmove(&out_[write_], &in_[read_], tail);
+    write_ += tail;
+  }
+
+  const std::uint8_t* in_;
+  std::uint8_t* out_;
+  const std::uint32_t size_;
+  const std::uint32_t loop_;
+  const std::uint32_t gd3_;
+  std::uint32_t read_;
+  std::uint32_t write_;
+  std::uint32_t last_ = 0;
+  bool has_last_ = false;
+  std::uint8_t channel3_mode_ = 0;
+  OutputSink& sink_;
+};
+
+}  // namespace
+
+void ReportUnexpectedEnd(OutputSink& sink) { sink.Printf("\nError: unexpected end of vgm data\n"); }
+
+void ReportIllegalDataBlock(std::uint8_t second_byte, OutputSink& sink) {
+  sink.Printf("Illegal command: 0x67 0x%02x\n", second_byte);
+}
+
+bool RewriteCommands(LoadedInput* input, ByteBuffer* packed, RewriteResult* result, OutputSink& sink) {
+  // Without command data there is nothing to pack, not even an end-of-data command.
+  if (input->data_start >= input->size) {
+    ReportUnexpectedEnd(sink);
+    return false;
+  }
+  const std::uint8_t* header = input->image.data();
+  packed->insert(packed->end(), header, header + input->data_start);
+  std::memcpy(input->rewritten.data(), header, input->data_start);
+  return Rewriter(input, sink).Run(result);
+}
+
+}  // namespace brevox

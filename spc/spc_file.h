@@ -1,0 +1,21 @@
+#pragma once
+// Writes the SPC image to disk all or nothing: into a temporary file beside
+// the output, renamed onto the output path only once complete.
+
+#include <string>
+
+#include "app/output_sink.h"
+#include "packer/byte_buffer.h"
+
+namespace brevox {
+
+// The player program, looked for in the current working directory.
+constexpr const char* kPlayerFileName = "s-smp_player.bin";
+
+// Writes the image of `packed` with the player read from `player_path` to
+// `output_path`. Returns false after printing the error; the output path is
+// then as it was before, and no temporary file remains.
+bool WriteSpcFile(const std::string& output_path, const ByteBuffer& packed,
+                  const std::string& player_path, OutputSink& sink);
+
+}  // namespace brevox

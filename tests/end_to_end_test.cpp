@@ -1,0 +1,144 @@
+// Runs the built brevox executable as a user would.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "packer/byte_order.h"
+#include "spc/spc_image.h"
+#include "support/run_process.h"
+#include "support/vgm_builder.h"
+
+namespace brevox {
+namespace {
+
+using testing::ProcessResult;
+using testing::TempDirectory;
+using testing::VgmBuilder;
+
+const std::string kBanner = "brevox - VGM to SPC converter\n";
+const std::string kUsage = "Usage: brevox <input> <output>\n";
+const std::string kBar(10, '\xB1');
+
+class EndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    player_ = ByteBuffer(4352);
+    for (std::size_t i = 0; i < player_.size(); ++i) player_[i] = static_cast<std::uint8_t>(i);
+    testing::WriteFile(dir_.File("s-smp_player.bin"), player_);
+    testing::WriteFile(dir_.File("song.vgm"), Song());
+  }
+  static ByteBuffer Song() { return VgmBuilder().Add({0x50, 0x9F, 0x62, 0x66}).Build(); }
+  ProcessResult Run(const std::vector<std::string>& arguments) {
+    return testing::RunProcess(BREVOX_EXECUTABLE, arguments, dir_.path());
+  }
+  std::string Converted(const std::string& input) {
+    return kBanner + "Packing " + input + ":" + kBar + "\nInput size: 68 bytes, output size: 73 bytes\n";
+  }
+
+  TempDirectory dir_;
+  ByteBuffer player_;
+};
+
+TEST_F(EndToEndTest, ConvertsAPlainFile) {
+  const ProcessResult run = Run({"song.vgm", "song.spc"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.stdout_text, Converted("song.vgm"));
+  EXPECT_EQ(run.stderr_text, "");
+  const ByteBuffer image = testing::ReadFile(dir_.File("song.spc"));
+  ASSERT_EQ(image.size(), 66048u);
+  EXPECT_EQ(ByteBuffer(image.begin() + 0x1240, image.begin() + 0x1249),
+            (ByteBuffer{0x01, 0x9F, 0x62, 0x66, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+  EXPECT_EQ(image[0x100], player_[0]);
+  struct stat status {};
+  ASSERT_EQ(stat(dir_.File("song.spc").c_str(), &status), 0);
+  EXPECT_NE(status.st_mode & S_IRGRP, 0u) << "an ordinary file, not a private temporary one";
+}
+
+TEST_F(EndToEndTest, ConvertsGzipInputToTheSameImage) {
+  testing::WriteGzipFile(dir_.File("song.vgz"), Song());
+  ASSERT_EQ(Run({"song.vgm", "plain.spc"}).exit_status, 0);
+  const ProcessResult run = Run({"-x", "\"song.vgz\"", "packed.spc", "ignored.spc"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(run.stdout_text, kBanner + "Unzipping file\n" + Converted("song.vgz").substr(kBanner.size()));
+  EXPECT_EQ(testing::ReadFile(dir_.File("packed.spc")), testing::ReadFile(dir_.File("plain.spc")));
+  EXPECT_EQ(testing::ReadFile(dir_.File("ignored.spc")), ByteBuffer{});
+}
+
+TEST_F(EndToEndTest, UsageAndHelp) {
+  const ProcessResult none = Run({});
+  EXPECT_EQ(none.exit_status, 0);
+  EXPECT_EQ(none.stdout_text, kBanner + kUsage);
+  const ProcessResult help = Run({"song.vgm", "out.spc", "-help"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.stdout_text, kBanner + kUsage);
+  EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), ByteBuffer{});
+  const ProcessResult one = Run({"song.vgm"});
+  EXPECT_EQ(one.exit_status, 2);
+  EXPECT_EQ(one.stdout_text, kBanner + kUsage);
+}
+
+// Every failure: exit status 1, one message, the existing output untouched, no temporary file.
+TEST_F(EndToEndTest, FailuresLeaveTheOutputAsItWas) {
+  const ByteBuffer before{'o', 'l', 'd'};
+  testing::WriteFile(dir_.File("in.gz"), ByteBuffer(100, 0x33));
+  testing::WriteFile(dir_.File("short.vgm"), ByteBuffer(10, 0));
+  testing::WriteFile(dir_.File("cut.vgm"), VgmBuilder().Add({0x52, 0x2A}).Build());
+  testing::WriteFile(dir_.File("illegal.vgm"), VgmBuilder().Add({0x67, 0x01}).End().Build());
+  VgmBuilder big;
+  big.Add(ByteBuffer(70000, 0x62)).End();
+  testing::WriteFile(dir_.File("big.vgm"), big.Build());
+  struct Case {
+    std::string input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"none.vgm", "Error: Failed to open none.vgm\n"},
+      {"none.vgz", "Unzipping file\nError: Failed to gzopen none.vgz\n"},
+      {"short.vgm", "Error: short.vgm is too short to be a VGM file\n"},
+      {"in.gz", "Unzipping file\nPacking in.gz:\nError: unexpected end of vgm data\n"},
+      {"cut.vgm", "Packing cut.vgm:\nError: unexpected end of vgm data\n"},
+      {"illegal.vgm", "Packing illegal.vgm:Illegal command: 0x67 0x01\n"},
+      {"big.vgm", "Packing big.vgm:" + kBar + "\nInput size: 70065 bytes, output size: 78823 bytes\n"
+                  "Error: the vgm data is too large to fit. the maximum size after packing is 61120 bytes\n"},
+  };
+  for (const Case& c : cases) {
+    testing::WriteFile(dir_.File("out.spc"), before);
+    const ProcessResult run = Run({c.input, "out.spc"});
+    EXPECT_EQ(run.exit_status, 1) << c.input;
+    EXPECT_EQ(run.stdout_text, kBanner + c.expected) << c.input;
+    EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), before) << c.input;
+  }
+  std::remove(dir_.File("s-smp_player.bin").c_str());
+  const ProcessResult no_player = Run({"song.vgm", "out.spc"});
+  EXPECT_EQ(no_player.exit_status, 1);
+  EXPECT_EQ(no_player.stdout_text, Converted("song.vgm") + "Error: unable to open s-smp_player.bin\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), before);
+  const ProcessResult fresh = Run({"song.vgm", "fresh.spc"});
+  EXPECT_EQ(fresh.exit_status, 1);
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"big.vgm", "cut.vgm", "illegal.vgm", "in.gz",
+                                                      "out.spc", "short.vgm", "song.vgm"}));
+}
+
+TEST_F(EndToEndTest, UnwritableOutput) {
+  const ProcessResult run = Run({"song.vgm", "missing-dir/out.spc"});
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.stdout_text, Converted("song.vgm") + "Error: unable to open missing-dir/out.spc\n");
+}
+
+TEST_F(EndToEndTest, RepairsAreReportedAsWarnings) {
+  ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00}).Build();
+  WriteLe32(&song[0x1C], 0x43 - 0x1C);
+  testing::WriteFile(dir_.File("odd.vgm"), song);
+  const ProcessResult run = Run({"odd.vgm", "odd.spc"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_NE(run.stdout_text.find("\nWarning: the vgm data has no end-of-data command; one was added\n"
+                                 "Warning: the loop offset does not point at a command; the output will not loop\n"),
+            std::string::npos)
+      << run.stdout_text;
+  EXPECT_EQ(testing::ReadFile(dir_.File("odd.spc")).size(), 66048u);
+}
+
+}  // namespace
+}  // namespace brevox

@@ -1,0 +1,118 @@
+#include "input/load_input.h"
+
+#include <gtest/gtest.h>
+
+#include "support/run_process.h"
+#include "support/vgm_builder.h"
+
+namespace brevox {
+namespace {
+
+using testing::TempDirectory;
+using testing::VgmBuilder;
+
+struct Loaded {
+  bool ok = false;
+  LoadedInput input;
+  std::string messages;
+};
+
+Loaded Load(const std::string& path) {
+  Loaded out;
+  StringSink sink;
+  ByteBuffer read_back;
+  out.ok = LoadInput(path, &read_back, &out.input, sink);
+  EXPECT_TRUE(read_back.empty());
+  out.messages = sink.text();
+  return out;
+}
+
+TEST(LoadInputTest, CompressedPathsEndInZ) {
+  EXPECT_TRUE(IsCompressedPath("song.vgz"));
+  EXPECT_TRUE(IsCompressedPath("SONG.VGZ"));
+  EXPECT_TRUE(IsCompressedPath("song.gz"));
+  EXPECT_FALSE(IsCompressedPath("song.vgm"));
+  EXPECT_FALSE(IsCompressedPath("song.vgz "));
+  EXPECT_FALSE(IsCompressedPath(""));
+}
+
+TEST(LoadInputTest, HeaderValues) {
+  struct Case {
+    std::uint32_t data_field;
+    std::uint32_t data_start;
+  };
+  for (const Case& c : {Case{0, 0x40}, Case{0x0C, 0x40}, Case{0x4C, 0x80}, Case{0xFFFFFFD0, 0x40}}) {
+    ByteBuffer file = VgmBuilder().Field(0x34, c.data_field).Field(0x08, 0x171).Add({0x66}).Build();
+    StringSink sink;
+    LoadedInput input;
+    ASSERT_TRUE(PrepareInput(file, "x.vgm", &input, sink));
+    EXPECT_EQ(input.data_start, c.data_start) << c.data_field;
+    EXPECT_EQ(input.loop_position, 0x1Cu);
+    EXPECT_EQ(input.image[0x08], 0x51);
+    EXPECT_EQ(input.image[0x09], 0x01);
+    EXPECT_EQ(input.size, file.size());
+    EXPECT_EQ(input.rewritten.size(), file.size() + 1);
+    EXPECT_EQ(sink.text(), "Packing x.vgm:");
+  }
+}
+
+TEST(LoadInputTest, ShortInputIsRefusedBeforeThePackingLine) {
+  StringSink sink;
+  LoadedInput input;
+  EXPECT_FALSE(PrepareInput(ByteBuffer(63, 0), "tiny.vgm", &input, sink));
+  EXPECT_EQ(sink.text(), "Error: tiny.vgm is too short to be a VGM file\n");
+}
+
+TEST(LoadInputTest, PlainAndCompressedFilesLoadTheSameImage) {
+  TempDirectory dir;
+  ByteBuffer file = VgmBuilder().Add({0x50, 0x9F, 0x62}).End().Build();
+  file[0] = 'X';  // the identification is not checked
+  testing::WriteFile(dir.File("a.vgm"), file);
+  testing::WriteGzipFile(dir.File("a.vgz"), file);
+  testing::WriteFile(dir.File("plain.vgz"), file);
+  Loaded plain = Load(dir.File("a.vgm"));
+  ASSERT_TRUE(plain.ok) << plain.messages;
+  EXPECT_EQ(plain.messages, "Packing " + dir.File("a.vgm") + ":");
+  for (const char* name : {"a.vgz", "plain.vgz"}) {
+    Loaded packed = Load(dir.File(name));
+    ASSERT_TRUE(packed.ok) << packed.messages;
+    EXPECT_EQ(packed.input.image, plain.input.image);
+    EXPECT_EQ(packed.input.size, file.size());
+    EXPECT_EQ(packed.messages, "Unzipping file\nPacking " + dir.File(name) + ":");
+  }
+}
+
+TEST(LoadInputTest, UnreadableInputsReportOneError) {
+  TempDirectory dir;
+  Loaded missing = Load(dir.File("none.vgm"));
+  EXPECT_FALSE(missing.ok);
+  EXPECT_EQ(missing.messages, "Error: Failed to open " + dir.File("none.vgm") + "\n");
+  Loaded missing_gz = Load(dir.File("none.vgz"));
+  EXPECT_FALSE(missing_gz.ok);
+  EXPECT_EQ(missing_gz.messages, "Unzipping file\nError: Failed to gzopen " + dir.File("none.vgz") + "\n");
+  Loaded directory = Load(dir.path());
+  EXPECT_FALSE(directory.ok);
+  EXPECT_EQ(directory.messages, "Error: Failed to read VGM data\n");
+  Loaded empty = Load("");
+  EXPECT_EQ(empty.messages, "Error: Failed to open \n");
+}
+
+TEST(LoadInputTest, CorruptOrTruncatedGzipIsAReadError) {
+  TempDirectory dir;
+  ByteBuffer song = VgmBuilder().Add(ByteBuffer(5000, 0x62)).End().Build();
+  testing::WriteGzipFile(dir.File("good.vgz"), song);
+  const ByteBuffer gz = testing::ReadFile(dir.File("good.vgz"));
+  ASSERT_GT(gz.size(), 40u);
+  testing::WriteFile(dir.File("cut.vgz"), ByteBuffer(gz.begin(), gz.begin() + static_cast<long>(gz.size() / 2)));
+  ByteBuffer corrupt = gz;
+  for (std::size_t i = 12; i < corrupt.size() - 8; ++i) corrupt[i] ^= 0x5A;
+  testing::WriteFile(dir.File("bad.vgz"), corrupt);
+  for (const char* name : {"cut.vgz", "bad.vgz"}) {
+    Loaded out = Load(dir.File(name));
+    EXPECT_FALSE(out.ok) << name;
+    EXPECT_EQ(out.messages, "Unzipping file\nError: Failed to read VGM data\n") << name;
+  }
+}
+
+}  // namespace
+}  // namespace brevox

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -18,10 +19,23 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// Writes all of `bytes` to the file descriptor; false on any failure.
+bool WriteAll(int fd, const ByteBuffer& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
+    if (wrote <= 0) return false;
+    done += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
 // Owns the temporary file until it is renamed; removes it on every other way out.
 class TemporaryFile {
  public:
+  // Creates the file beside `output_path`; an empty path creates nothing.
   explicit TemporaryFile(const std::string& output_path) {
+    if (output_path.empty()) return;
     const std::size_t slash = output_path.rfind('/');
     const std::string directory = slash == std::string::npos ? "." : output_path.substr(0, slash + 1);
     path_ = directory + (slash == std::string::npos ? "/" : "") + ".brevox-XXXXXX";
@@ -46,15 +60,10 @@ class TemporaryFile {
 
   // Writes all of `bytes` and closes; false on any failure.
   bool WriteAndClose(const ByteBuffer& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-      const ssize_t wrote = write(fd_, bytes.data() + done, bytes.size() - done);
-      if (wrote <= 0) return false;
-      done += static_cast<std::size_t>(wrote);
-    }
+    const bool wrote = WriteAll(fd_, bytes);
     const int fd = fd_;
     fd_ = -1;
-    return close(fd) == 0;
+    return close(fd) == 0 && wrote;
   }
 
   // Moves the file onto `target`; false when that fails.
@@ -69,10 +78,60 @@ class TemporaryFile {
   bool renamed_ = false;
 };
 
-bool IsDirectory(const std::string& path) {
+// How the output path is written: into a temporary file renamed onto `target`,
+// or straight into an existing device or pipe such as /dev/null, which a
+// rename would replace.
+struct OutputTarget {
+  bool usable = false;
+  bool direct = false;
+  std::string target;
+};
+
+OutputTarget ResolveOutput(const std::string& path) {
+  OutputTarget output;
+  if (path.empty()) return output;
   struct stat status {};
-  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+  if (stat(path.c_str(), &status) != 0) {
+    output.usable = true;
+    output.target = path;
+    return output;
+  }
+  if (S_ISDIR(status.st_mode)) return output;
+  output.usable = true;
+  output.direct = !S_ISREG(status.st_mode);
+  output.target = path;
+  // Replace the file a link points at, not the link.
+  if (!output.direct) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+    if (resolved) output.target = resolved.get();
+  }
+  return output;
 }
+
+// Owns an open device or pipe and closes it on every way out.
+class DirectOutput {
+ public:
+  explicit DirectOutput(const std::string& path)
+      : fd_(path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_TRUNC)) {}
+  ~DirectOutput() {
+    if (fd_ >= 0) close(fd_);
+  }
+  DirectOutput(const DirectOutput&) = delete;
+  DirectOutput& operator=(const DirectOutput&) = delete;
+
+  bool is_open() const { return fd_ >= 0; }
+
+  // Writes all of `bytes` and closes; false on any failure.
+  bool WriteAndClose(const ByteBuffer& bytes) {
+    const bool wrote = WriteAll(fd_, bytes);
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0 && wrote;
+  }
+
+ private:
+  int fd_;
+};
 
 // Reads up to the player's size from `file`.
 ByteBuffer ReadPlayer(std::FILE* file) {
@@ -85,12 +144,10 @@ ByteBuffer ReadPlayer(std::FILE* file) {
 
 bool WriteSpcFile(const std::string& output_path, const ByteBuffer& packed,
                   const std::string& player_path, OutputSink& sink) {
-  if (output_path.empty() || IsDirectory(output_path)) {
-    sink.Printf("Error: unable to open %s\n", output_path.c_str());
-    return false;
-  }
-  TemporaryFile output(output_path);
-  if (!output.is_open()) {
+  const OutputTarget target = ResolveOutput(output_path);
+  TemporaryFile output(target.usable && !target.direct ? target.target : std::string());
+  DirectOutput device(target.usable && target.direct ? target.target : std::string());
+  if (!output.is_open() && !device.is_open()) {
     sink.Printf("Error: unable to open %s\n", output_path.c_str());
     return false;
   }
@@ -103,7 +160,9 @@ bool WriteSpcFile(const std::string& output_path, const ByteBuffer& packed,
   }
   const ByteBuffer image = BuildSpcImage(ReadPlayer(player_file.get()), packed);
   player_file.reset();
-  if (!output.WriteAndClose(image) || !output.RenameTo(output_path)) {
+  const bool written = target.direct ? device.WriteAndClose(image)
+                                     : output.WriteAndClose(image) && output.RenameTo(target.target);
+  if (!written) {
     sink.Printf("Error: unable to write %s\n", output_path.c_str());
     return false;
   }

@@ -1,6 +1,8 @@
 #include "spc/spc_image.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -72,6 +74,31 @@ TEST(SpcFileTest, WritesTheWholeImageOrLeavesTheOutputAsItWas) {
   EXPECT_EQ(onto_dir.messages, "Error: unable to open " + dir.path() + "\n");
   EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"keep.spc", "out.spc", "player.bin"}))
       << "no temporary file stays behind";
+}
+
+TEST(SpcFileTest, DevicesAreWrittenInPlaceAndWriteErrorsReported) {
+  TempDirectory dir;
+  testing::WriteFile(dir.File("player.bin"), ByteBuffer(4352, 0x11));
+  const WriteOutcome null_device = Write("/dev/null", dir.File("player.bin"));
+  EXPECT_TRUE(null_device.ok) << null_device.messages;
+  struct stat status {};
+  ASSERT_EQ(stat("/dev/null", &status), 0);
+  EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device is not replaced by a file";
+  const WriteOutcome full = Write("/dev/full", dir.File("player.bin"));
+  EXPECT_FALSE(full.ok);
+  EXPECT_EQ(full.messages, "Error: unable to write /dev/full\n");
+}
+
+TEST(SpcFileTest, ALinkedOutputReplacesTheFileItPointsAt) {
+  TempDirectory dir;
+  testing::WriteFile(dir.File("player.bin"), ByteBuffer(4352, 0x11));
+  testing::WriteFile(dir.File("real.spc"), ByteBuffer{1});
+  ASSERT_EQ(symlink("real.spc", dir.File("link.spc").c_str()), 0);
+  ASSERT_TRUE(Write(dir.File("link.spc"), dir.File("player.bin")).ok);
+  struct stat status {};
+  ASSERT_EQ(lstat(dir.File("link.spc").c_str(), &status), 0);
+  EXPECT_TRUE(S_ISLNK(status.st_mode));
+  EXPECT_EQ(testing::ReadFile(dir.File("real.spc")).size(), 66048u);
 }
 
 }  // namespace

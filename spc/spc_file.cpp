@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "input/file_open.h"
@@ -30,6 +31,35 @@ bool WriteAll(int fd, const ByteBuffer& bytes) {
   return true;
 }
 
+// An open file descriptor, closed on every way out.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  Descriptor& operator=(Descriptor&& other) noexcept {
+    std::swap(fd_, other.fd_);
+    return *this;
+  }
+
+  bool is_open() const { return fd_ >= 0; }
+  int get() const { return fd_; }
+
+  // Writes all of `bytes` and closes; false on any failure.
+  bool WriteAndClose(const ByteBuffer& bytes) {
+    const bool wrote = WriteAll(fd_, bytes);
+    const int fd = fd_;
+    fd_ = -1;
+    return close(fd) == 0 && wrote;
+  }
+
+ private:
+  int fd_;
+};
+
 // Owns the temporary file until it is renamed; removes it on every other way out.
 class TemporaryFile {
  public:
@@ -41,30 +71,22 @@ class TemporaryFile {
     path_ = directory + (slash == std::string::npos ? "/" : "") + ".brevox-XXXXXX";
     std::vector<char> name(path_.begin(), path_.end());
     name.push_back('\0');
-    fd_ = mkstemp(name.data());
-    if (fd_ < 0) return;
+    file = Descriptor(mkstemp(name.data()));
+    if (!file.is_open()) {
+      path_.clear();
+      return;
+    }
     path_.assign(name.data());
     // mkstemp makes the file private; give it the mode a plain create would.
     const mode_t mask = umask(0);
     umask(mask);
-    fchmod(fd_, 0666 & ~mask);
+    fchmod(file.get(), 0666 & ~mask);
   }
   ~TemporaryFile() {
-    if (fd_ >= 0) close(fd_);
     if (!path_.empty() && !renamed_) unlink(path_.c_str());
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  bool is_open() const { return fd_ >= 0; }
-
-  // Writes all of `bytes` and closes; false on any failure.
-  bool WriteAndClose(const ByteBuffer& bytes) {
-    const bool wrote = WriteAll(fd_, bytes);
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0 && wrote;
-  }
 
   // Moves the file onto `target`; false when that fails.
   bool RenameTo(const std::string& target) {
@@ -72,9 +94,10 @@ class TemporaryFile {
     return renamed_;
   }
 
+  Descriptor file;
+
  private:
   std::string path_;
-  int fd_ = -1;
   bool renamed_ = false;
 };
 
@@ -108,31 +131,6 @@ OutputTarget ResolveOutput(const std::string& path) {
   return output;
 }
 
-// Owns an open device or pipe and closes it on every way out.
-class DirectOutput {
- public:
-  explicit DirectOutput(const std::string& path)
-      : fd_(path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_TRUNC)) {}
-  ~DirectOutput() {
-    if (fd_ >= 0) close(fd_);
-  }
-  DirectOutput(const DirectOutput&) = delete;
-  DirectOutput& operator=(const DirectOutput&) = delete;
-
-  bool is_open() const { return fd_ >= 0; }
-
-  // Writes all of `bytes` and closes; false on any failure.
-  bool WriteAndClose(const ByteBuffer& bytes) {
-    const bool wrote = WriteAll(fd_, bytes);
-    const int fd = fd_;
-    fd_ = -1;
-    return close(fd) == 0 && wrote;
-  }
-
- private:
-  int fd_;
-};
-
 // Reads up to the player's size from `file`.
 ByteBuffer ReadPlayer(std::FILE* file) {
   ByteBuffer player(kPlayerSize);
@@ -146,8 +144,8 @@ bool WriteSpcFile(const std::string& output_path, const ByteBuffer& packed,
                   const std::string& player_path, OutputSink& sink) {
   const OutputTarget target = ResolveOutput(output_path);
   TemporaryFile output(target.usable && !target.direct ? target.target : std::string());
-  DirectOutput device(target.usable && target.direct ? target.target : std::string());
-  if (!output.is_open() && !device.is_open()) {
+  Descriptor device(target.usable && target.direct ? open(target.target.c_str(), O_WRONLY | O_TRUNC) : -1);
+  if (!output.file.is_open() && !device.is_open()) {
     sink.Printf("Error: unable to open %s\n", output_path.c_str());
     return false;
   }
@@ -161,7 +159,7 @@ bool WriteSpcFile(const std::string& output_path, const ByteBuffer& packed,
   const ByteBuffer image = BuildSpcImage(ReadPlayer(player_file.get()), packed);
   player_file.reset();
   const bool written = target.direct ? device.WriteAndClose(image)
-                                     : output.WriteAndClose(image) && output.RenameTo(target.target);
+                                     : output.file.WriteAndClose(image) && output.RenameTo(target.target);
   if (!written) {
     sink.Printf("Error: unable to write %s\n", output_path.c_str());
     return false;

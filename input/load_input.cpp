@@ -24,6 +24,7 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+
 void ReportReadFailure(OutputSink& sink) { sink.Printf("Error: Failed to read VGM data\n"); }
 
 // Inflates the whole file into *read_back; false after printing the error.
@@ -81,7 +82,7 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
   try {
     image->resize(size);
   } catch (const std::bad_alloc&) {
-    sink.Printf("Error: Failed to allocate memory\n");
+    ReportAllocationFailure(path, static_cast<std::uint32_t>(size), sink);
     return false;
   }
   if (std::fread(image->data(), 1, size, file.get()) != size) {
@@ -92,6 +93,14 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
 }
 
 }  // namespace
+
+void ReportAllocationFailure(const std::string& path, std::uint32_t size, OutputSink& sink) {
+  if (IsCompressedPath(path)) {
+    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", size);
+  } else {
+    sink.Printf("Error: Failed to allocate memory\n");
+  }
+}
 
 bool IsCompressedPath(const std::string& path) {
   return !path.empty() && (path.back() == 'z' || path.back() == 'Z');
@@ -104,8 +113,7 @@ bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* inpu
     try {
       image.assign(read_back->begin(), read_back->end());
     } catch (const std::bad_alloc&) {
-      sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n",
-                  static_cast<unsigned>(read_back->size()));
+      ReportAllocationFailure(path, static_cast<std::uint32_t>(read_back->size()), sink);
       return false;
     }
     // Give the storage back now: it would double the memory of the later stages.
@@ -125,7 +133,7 @@ bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input,
   try {
     input->rewritten.resize(static_cast<std::size_t>(input->size) + 1);
   } catch (const std::bad_alloc&) {
-    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", input->size);
+    ReportAllocationFailure(path, input->size, sink);
     return false;
   }
   const std::uint32_t data_start = ReadLe32(&image[kDataOffsetField]) + kDataOffsetField;

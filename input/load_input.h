@@ -26,6 +26,10 @@ struct LoadedInput {
 // True when the path names gzip input: its last character is z or Z.
 bool IsCompressedPath(const std::string& path);
 
+// Prints the message for an input array that cannot be allocated; gzip
+// input names the size it wanted.
+void ReportAllocationFailure(const std::string& path, std::uint32_t size, OutputSink& sink);
+
 // Reads the file at `path` (through zlib when IsCompressedPath) into *input,
 // collecting inflated bytes in *read_back, then calls PrepareInput.
 // Returns false after printing the error.

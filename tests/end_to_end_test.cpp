@@ -140,5 +140,24 @@ TEST_F(EndToEndTest, RepairsAreReportedAsWarnings) {
   EXPECT_EQ(testing::ReadFile(dir_.File("odd.spc")).size(), 66048u);
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
+// Address-space limits only mean something without the sanitizers' shadow memory.
+TEST_F(EndToEndTest, RunningOutOfMemoryIsAnError) {
+  constexpr std::uint32_t kWaits = 30u << 20;
+  VgmBuilder song;
+  song.Add(ByteBuffer(kWaits, 0x62)).End();
+  testing::WriteFile(dir_.File("huge.vgm"), song.Build());
+  testing::WriteFile(dir_.File("out.spc"), ByteBuffer{7});
+  // Room for the input image but not for the rewritten stream, then not for the packed stream.
+  const ProcessResult load = testing::RunProcess(BREVOX_EXECUTABLE, {"huge.vgm", "out.spc"}, dir_.path(), 60u << 20);
+  EXPECT_EQ(load.exit_status, 1);
+  EXPECT_EQ(load.stdout_text, kBanner + "Error: Failed to allocate memory\n");
+  const ProcessResult pack = testing::RunProcess(BREVOX_EXECUTABLE, {"huge.vgm", "out.spc"}, dir_.path(), 90u << 20);
+  EXPECT_EQ(pack.exit_status, 1);
+  EXPECT_EQ(pack.stdout_text, kBanner + "Packing huge.vgm:Error: out of memory\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), ByteBuffer{7});
+}
+#endif
+
 }  // namespace
 }  // namespace brevox

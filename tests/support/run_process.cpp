@@ -1,6 +1,7 @@
 #include "support/run_process.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +22,7 @@ std::string ReadAll(const std::string& path) {
 }  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory) {
+                         const std::string& directory, std::uint64_t address_space_limit) {
   const std::string capture = directory + "/../" +
                               std::filesystem::path(directory).filename().string();
   const std::string out_path = capture + ".out";
@@ -39,6 +40,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 ||
         chdir(directory.c_str()) != 0) {
       _exit(127);
+    }
+    if (address_space_limit != 0) {
+      const rlimit limit{address_space_limit, address_space_limit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(127);
     }
     execv(program.c_str(), argv.data());
     _exit(127);

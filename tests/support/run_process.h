@@ -1,6 +1,7 @@
 #pragma once
 // Runs a program as a child process and captures what it prints.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,10 @@ struct ProcessResult {
   std::string stderr_text;
 };
 
-// Runs `program` with `arguments` in `directory`, with no standard input.
+// Runs `program` with `arguments` in `directory`, with no standard input and,
+// when `address_space_limit` is not 0, at most that many bytes of address space.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& directory);
+                         const std::string& directory, std::uint64_t address_space_limit = 0);
 
 // A fresh empty directory, removed with its files when the object goes.
 class TempDirectory {

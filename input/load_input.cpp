@@ -24,7 +24,6 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-
 void ReportReadFailure(OutputSink& sink) { sink.Printf("Error: Failed to read VGM data\n"); }
 
 // Inflates the whole file into *read_back; false after printing the error.

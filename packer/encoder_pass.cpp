@@ -13,14 +13,17 @@ bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint
   result->loop_position = loop_position;
   result->marks = 0;
   std::uint32_t i = data_start;
+  // Mark m + 1 is due once i * kProgressMarks / length exceeds m; comparing
+  // products keeps a division out of the per-command path.
+  std::uint64_t next_mark = length;
   for (;;) {
     if (i >= length) {
       ReportUnexpectedEnd(sink);
       return false;
     }
-    const std::uint64_t progress = std::uint64_t{i} * kProgressMarks / length;
-    if (progress > result->marks) {
+    if (std::uint64_t{i} * kProgressMarks >= next_mark) {
       ++result->marks;
+      next_mark += length;
       sink.Write(&kProgressMark, 1);
     }
     if (i == loop_position) {

@@ -136,7 +136,12 @@ class Rewriter {
   }
 
   void Emit(const std::uint8_t* bytes, std::uint32_t length) {
-    std::memmove(&out_[write_], bytes, length);
+    // Most commands are one to three bytes; a call per command would cost more than the copy.
+    if (length <= 3) {
+      for (std::uint32_t k = 0; k < length; ++k) out_[write_ + k] = bytes[k];
+    } else {
+      std::memmove(&out_[write_], bytes, length);
+    }
     last_ = write_;
     has_last_ = true;
     write_ += length;

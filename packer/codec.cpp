@@ -31,4 +31,8 @@ std::int32_t FlagCodec::Query(std::uint32_t /*value*/) { return 0; }
 
 void FlagCodec::AddOperand(std::uint8_t byte) { pending.push_back(byte); }
 
+void FlagCodec::AddOperands(const std::uint8_t* bytes, std::uint32_t count) {
+  pending.insert(pending.end(), bytes, bytes + count);
+}
+
 }  // namespace brevox

@@ -22,6 +22,10 @@ class Codec {
   virtual std::int32_t Query(std::uint32_t value) = 0;
   // Appends an operand byte to the most recent entry.
   virtual void AddOperand(std::uint8_t byte) = 0;
+  // Appends `count` operand bytes to the most recent entry, as AddOperand would one by one.
+  virtual void AddOperands(const std::uint8_t* bytes, std::uint32_t count) {
+    for (std::uint32_t k = 0; k < count; ++k) AddOperand(bytes[k]);
+  }
 };
 
 // Flag-group encoder: a flag byte, then exactly eight entries.
@@ -37,6 +41,7 @@ class FlagCodec : public Codec {
   void Flush() override;
   std::int32_t Query(std::uint32_t value) override;
   void AddOperand(std::uint8_t byte) override;
+  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override;
 
  private:
   // Bit i set: entry i is an SN76489 write and stores only its operand.

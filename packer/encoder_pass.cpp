@@ -50,6 +50,12 @@ bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint
       ReportUnexpectedEnd(sink);
       return false;
     }
+    // A data block's bytes go over in one call; short operands one by one are cheaper.
+    if (command == kDataBlock) {
+      codec.AddOperands(&rewritten[i], static_cast<std::uint32_t>(operands));
+      i += static_cast<std::uint32_t>(operands);
+      continue;
+    }
     for (const std::uint32_t end = i + static_cast<std::uint32_t>(operands); i < end; ++i) {
       codec.AddOperand(rewritten[i]);
     }

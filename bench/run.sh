@@ -18,7 +18,7 @@ cmake --build "$build" -j2 --target brevox brevox_bench make_vgm >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-"$build/bench/brevox_bench" --benchmark_min_time=0.2 --benchmark_format=json \
+"$build/bench/brevox_bench" --benchmark_min_time=0.5 --benchmark_format=json \
   --benchmark_out="$work/bench.json" --benchmark_out_format=json >/dev/null
 
 song="$work/song.vgm"

@@ -39,10 +39,12 @@ class Assembler {
   void Run(const std::string& source, const std::string& file_name) {
     for (pass_ = 1; pass_ <= 2; ++pass_) {
       pc_ = 0;
+      lines_run_ = 0;
       scope_.clear();
       RunFile(source, file_name, 0);
       if (!result_.errors.empty()) return;
       if (pass_ == 1) ResolveConstants();
+      if (!result_.errors.empty()) return;
     }
     result_.symbols = symbols_;
   }
@@ -62,10 +64,17 @@ class Assembler {
       ++number;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       where_ = file_name + ":" + std::to_string(number);
+      const std::size_t index = lines_run_++;
       try {
         RunLine(line, file_name, depth);
       } catch (const AsmError& e) {
         if (result_.errors.size() < kMaxErrors) result_.errors.push_back(where_ + ": error: " + e.what());
+        // Keep the first pass's layout so that later lines report only their own errors.
+        if (pass_ == 2) pc_ = pc_after_line_[index];
+      }
+      if (pass_ == 1) {
+        if (pc_after_line_.size() <= index) pc_after_line_.resize(index + 1);
+        pc_after_line_[index] = pc_;
       }
     }
   }
@@ -153,14 +162,7 @@ class Assembler {
     ctx.lookup = &lookup;
     ctx.pc = pc_;
     ctx.final_pass = pass_ == 2;
-    try {
-      Emit(EncodeInstruction(sl.word, operands, ctx));
-    } catch (const AsmError&) {
-      // Keep the layout of the first pass so that later lines report only their own errors.
-      ctx.final_pass = false;
-      pc_ += static_cast<std::int64_t>(EncodeInstruction(sl.word, operands, ctx).size());
-      throw;
-    }
+    Emit(EncodeInstruction(sl.word, operands, ctx));
   }
 
   void DefineConstant(const std::string& raw_name, const std::string& expr) {
@@ -271,6 +273,8 @@ class Assembler {
   std::string scope_;
   std::string where_;
   std::int64_t pc_ = 0;
+  std::size_t lines_run_ = 0;                 // lines started in this pass, included ones too
+  std::vector<std::int64_t> pc_after_line_;   // first pass: address after each line
   int pass_ = 1;
 };
 

@@ -14,7 +14,9 @@
 namespace brevox {
 namespace {
 
-constexpr unsigned kChunkSize = 16384;
+constexpr unsigned kChunkSize = 1u << 18;
+constexpr unsigned kGzipBufferSize = 1u << 17;
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kMaxInputSize = std::numeric_limits<std::uint32_t>::max();
 
 struct GzCloser {
@@ -26,27 +28,53 @@ struct FileCloser {
 
 void ReportReadFailure(OutputSink& sink) { sink.Printf("Error: Failed to read VGM data\n"); }
 
+// The inflated size that a gzip file names in its last four bytes, when it is
+// believable for the compressed size (deflate packs at most about 1032:1); else 0.
+// A hint only: concatenated or damaged files may name anything there.
+std::uint64_t GzipSizeHint(const std::string& path) {
+  std::FILE* opened = nullptr;
+  OpenFile(&opened, path.c_str(), "rb");
+  std::unique_ptr<std::FILE, FileCloser> file(opened);
+  std::uint8_t trailer[4];
+  if (!file || std::fseek(file.get(), -4, SEEK_END) != 0) return 0;
+  const long trailer_at = std::ftell(file.get());
+  if (trailer_at < 0 || std::fread(trailer, 1, sizeof trailer, file.get()) != sizeof trailer) return 0;
+  const std::uint64_t named = ReadLe32(trailer);
+  return named <= (static_cast<std::uint64_t>(trailer_at) + 4) * kMaxDeflateRatio ? named : 0;
+}
+
 // Inflates the whole file into *read_back; false after printing the error.
 bool ReadCompressed(const std::string& path, ByteBuffer* read_back, OutputSink& sink) {
   sink.Printf("Unzipping file\n");
+  const std::uint64_t expected = GzipSizeHint(path);
   std::unique_ptr<gzFile_s, GzCloser> file(gzopen(path.c_str(), "rb"));
   if (!file) {
     sink.Printf("Error: Failed to gzopen %s\n", path.c_str());
     return false;
   }
-  std::uint8_t chunk[kChunkSize];
+  gzbuffer(file.get(), kGzipBufferSize);
+  try {
+    // Room for the whole song up front spares the copies of a growing buffer.
+    ReserveLarge(read_back, static_cast<std::size_t>(expected) + kChunkSize);
+  } catch (const std::bad_alloc&) {
+    // The hint may be wrong; growing as the bytes arrive still works.
+  }
   for (;;) {
-    const int got = gzread(file.get(), chunk, kChunkSize);
+    // Inflate straight into the buffer's end instead of through a bounce buffer.
+    const std::size_t filled = read_back->size();
+    if (read_back->capacity() - filled < kChunkSize) ReserveLarge(read_back, 2 * (filled + kChunkSize));
+    read_back->resize(filled + kChunkSize);
+    const int got = gzread(file.get(), read_back->data() + filled, kChunkSize);
+    read_back->resize(filled + static_cast<std::size_t>(got < 0 ? 0 : got));
     if (got < 0) {
       ReportReadFailure(sink);
       return false;
     }
     if (got == 0) break;
-    if (read_back->size() + static_cast<std::uint64_t>(got) > kMaxInputSize) {
+    if (read_back->size() > kMaxInputSize) {
       ReportReadFailure(sink);
       return false;
     }
-    read_back->insert(read_back->end(), chunk, chunk + got);
   }
   // A truncated stream ends with 0 like a complete one; only gzerror tells.
   int error = Z_OK;
@@ -79,6 +107,7 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
   }
   const auto size = static_cast<std::size_t>(end);
   try {
+    ReserveLarge(image, size);
     image->resize(size);
   } catch (const std::bad_alloc&) {
     ReportAllocationFailure(path, static_cast<std::uint32_t>(size), sink);
@@ -109,13 +138,8 @@ bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* inpu
   ByteBuffer image;
   if (IsCompressedPath(path)) {
     if (!ReadCompressed(path, read_back, sink)) return false;
-    try {
-      image.assign(read_back->begin(), read_back->end());
-    } catch (const std::bad_alloc&) {
-      ReportAllocationFailure(path, static_cast<std::uint32_t>(read_back->size()), sink);
-      return false;
-    }
-    // Give the storage back now: it would double the memory of the later stages.
+    // The inflated bytes become the image where they lie: a copy would double the memory.
+    image = std::move(*read_back);
     ByteBuffer().swap(*read_back);
   } else if (!ReadPlain(path, &image, sink)) {
     return false;
@@ -130,6 +154,7 @@ bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input,
   }
   input->size = static_cast<std::uint32_t>(image.size());
   try {
+    ReserveLarge(&input->rewritten, static_cast<std::size_t>(input->size) + 1);
     input->rewritten.resize(static_cast<std::size_t>(input->size) + 1);
   } catch (const std::bad_alloc&) {
     ReportAllocationFailure(path, input->size, sink);

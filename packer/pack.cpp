@@ -11,7 +11,7 @@ bool PackVgm(LoadedInput input, PackResult* result, OutputSink& sink) {
   const std::uint32_t input_size = input.size;
   const std::uint32_t data_start = input.data_start;
   // Room for the largest stream: one flag byte per eight commands, two padded groups.
-  result->packed.reserve(input_size + input_size / 8 + 32);
+  ReserveLarge(&result->packed, std::size_t{input_size} + input_size / 8 + 32);
   std::unique_ptr<Codec> codec = std::make_unique<FlagCodec>(result->packed);
   if (!RewriteCommands(&input, &result->packed, &result->rewrite, sink)) return false;
   ByteBuffer().swap(input.image);

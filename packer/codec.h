@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "packer/byte_buffer.h"
+#include "packer/vgm_layout.h"
 
 namespace brevox {
 
@@ -28,8 +29,9 @@ class Codec {
   }
 };
 
-// Flag-group encoder: a flag byte, then exactly eight entries.
-class FlagCodec : public Codec {
+// Flag-group encoder: a flag byte, then exactly eight entries. Final, and its
+// per-byte operations inline, so that a pass that knows it can call them directly.
+class FlagCodec final : public Codec {
  public:
   // Entries per group.
   static constexpr std::int32_t kGroupEntries = 8;
@@ -37,11 +39,22 @@ class FlagCodec : public Codec {
   explicit FlagCodec(ByteBuffer& output) : output(output) {}
 
   void WriteRaw(std::uint8_t byte) override;
-  void AddCommand(std::uint8_t command) override;
+  void AddCommand(std::uint8_t command) override {
+    // A full group waits for the ninth command, so the eighth entry's operands still join it.
+    if (count == kGroupEntries) Flush();
+    if (command == kSn76489Write) {
+      flags = static_cast<std::uint8_t>(flags | (1u << count));
+    } else {
+      pending.push_back(command);
+    }
+    ++count;
+  }
   void Flush() override;
   std::int32_t Query(std::uint32_t value) override;
-  void AddOperand(std::uint8_t byte) override;
-  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override;
+  void AddOperand(std::uint8_t byte) override { pending.push_back(byte); }
+  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override {
+    pending.insert(pending.end(), bytes, bytes + count);
+  }
 
  private:
   // Bit i set: entry i is an SN76489 write and stores only its operand.

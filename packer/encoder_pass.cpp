@@ -1,14 +1,18 @@
 #include "packer/encoder_pass.h"
 
 #include "packer/byte_order.h"
+#include "packer/codec.h"
 #include "packer/rewriter.h"
 #include "packer/vgm_layout.h"
 
 namespace brevox {
+namespace {
 
-bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t data_start,
-                    std::uint32_t loop_position, const ByteBuffer& packed, Codec& codec,
-                    EncodeResult* result, OutputSink& sink) {
+// The pass over any encoder type; given the final FlagCodec, its calls are direct and inline.
+template <class Encoder>
+bool EncodeWith(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t data_start,
+                std::uint32_t loop_position, const ByteBuffer& packed, Encoder& codec,
+                EncodeResult* result, OutputSink& sink) {
   if (length > rewritten.size()) length = static_cast<std::uint32_t>(rewritten.size());
   result->loop_position = loop_position;
   result->marks = 0;
@@ -62,6 +66,18 @@ bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint
   }
   result->tail_start = i;
   return true;
+}
+
+}  // namespace
+
+bool EncodeCommands(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t data_start,
+                    std::uint32_t loop_position, const ByteBuffer& packed, Codec& codec,
+                    EncodeResult* result, OutputSink& sink) {
+  // A virtual call per command byte would cost more than the encoding itself.
+  if (auto* flag_codec = dynamic_cast<FlagCodec*>(&codec)) {
+    return EncodeWith(rewritten, length, data_start, loop_position, packed, *flag_codec, result, sink);
+  }
+  return EncodeWith(rewritten, length, data_start, loop_position, packed, codec, result, sink);
 }
 
 }  // namespace brevox

@@ -1,23 +1,24 @@
 #include "packer/vgm_layout.h"
 
 namespace brevox {
+namespace {
 
-std::uint32_t OperandCount(std::uint8_t command) {
-  switch (command) {
-    case kGameGearStereo:
-    case kSn76489Write:
-      return 1;
-    case kYm2413Write:
-    case kYm2612Port0Write:
-    case kYm2612Port1Write:
-    case kYm2151Write:
-    case kWaitSamples:
-      return 2;
-    case kPcmSeek:
-      return 4;
-    default:
-      return 0;
-  }
+// A table, not a switch: the passes look it up once per command.
+constexpr std::array<std::uint8_t, 256> MakeOperandCounts() {
+  std::array<std::uint8_t, 256> counts{};
+  counts[kGameGearStereo] = 1;
+  counts[kSn76489Write] = 1;
+  counts[kYm2413Write] = 2;
+  counts[kYm2612Port0Write] = 2;
+  counts[kYm2612Port1Write] = 2;
+  counts[kYm2151Write] = 2;
+  counts[kWaitSamples] = 2;
+  counts[kPcmSeek] = 4;
+  return counts;
 }
+
+}  // namespace
+
+const std::array<std::uint8_t, 256> kOperandCounts = MakeOperandCounts();
 
 }  // namespace brevox

@@ -1,6 +1,7 @@
 #pragma once
 // Header offsets and command bytes of VGM streams, named once for every stage.
 
+#include <array>
 #include <cstdint>
 
 namespace brevox {
@@ -38,8 +39,11 @@ constexpr std::uint32_t kDataBlockHeaderSize = 7;
 inline bool IsShortWait(std::uint8_t command) { return (command & 0xF0) == kShortWaitFirst; }
 inline bool IsDacWrite(std::uint8_t command) { return (command & 0xF0) == kDacWriteFirst; }
 
+// Operand bytes after each command byte of the rewritten stream, indexed by the command.
+extern const std::array<std::uint8_t, 256> kOperandCounts;
+
 // Operand bytes after a command byte of the rewritten stream; data blocks
 // (0x67) carry 6 plus their size and are handled apart.
-std::uint32_t OperandCount(std::uint8_t command);
+inline std::uint32_t OperandCount(std::uint8_t command) { return kOperandCounts[command]; }
 
 }  // namespace brevox

@@ -26,20 +26,24 @@ class Rewriter {
   Rewriter(LoadedInput* input, OutputSink& sink)
       : in_(input->image.data()), out_(input->rewritten.data()), size_(input->size),
         loop_(input->loop_position), gd3_(Gd3Start(*input)), read_(input->data_start),
-        write_(input->data_start), sink_(sink) {}
+        write_(input->data_start), next_event_(input->data_start), sink_(sink) {}
 
   bool Run(RewriteResult* result) {
     result->loop_position = loop_;
     bool loop_found = false;
     for (;;) {
-      if (read_ == loop_) {
-        result->loop_position = write_;
-        loop_found = true;
-      }
-      if (read_ == size_ || (read_ == gd3_ && in_[read_] != kEndOfData)) {
-        result->end_added = true;
-        out_[write_++] = kEndOfData;
-        break;
+      // The loop point, the tag and the end are rare; one comparison per command finds them.
+      if (read_ >= next_event_) {
+        if (read_ == loop_) {
+          result->loop_position = write_;
+          loop_found = true;
+        }
+        if (read_ == size_ || (read_ == gd3_ && in_[read_] != kEndOfData)) {
+          result->end_added = true;
+          out_[write_++] = kEndOfData;
+          break;
+        }
+        next_event_ = NextEvent();
       }
       const std::uint8_t command = in_[read_];
       if (command == kEndOfData) {
@@ -60,6 +64,14 @@ class Rewriter {
 
  private:
   std::uint32_t Remaining() const { return size_ - read_; }
+
+  // The first of the loop position, the tag start and the end that lies past read_.
+  std::uint32_t NextEvent() const {
+    std::uint32_t next = size_;
+    if (loop_ > read_ && loop_ < next) next = loop_;
+    if (gd3_ > read_ && gd3_ < next) next = gd3_;
+    return next;
+  }
 
   // Rewrites the command at read_; false after printing the error.
   bool RewriteOne(std::uint8_t command) {
@@ -102,7 +114,7 @@ class Rewriter {
     ++read_;
     if (read_ < size_ && IsShortWait(in_[read_])) {
       // A wait at the loop point stays a command, or every repetition would be shorter.
-      while (read_ < size_ && IsShortWait(in_[read_]) && read_ != loop_ && read_ != gd3_) {
+      while (read_ < next_event_ && IsShortWait(in_[read_])) {
         const unsigned absorbed = in_[read_] & 0x0F;
         if (wait + absorbed >= 16) break;
         wait += absorbed;
@@ -160,6 +172,8 @@ class Rewriter {
   const std::uint32_t gd3_;
   std::uint32_t read_;
   std::uint32_t write_;
+  // No loop point, tag start or end lies in [read_, next_event_).
+  std::uint32_t next_event_;
   std::uint32_t last_ = 0;
   bool has_last_ = false;
   std::uint8_t channel3_mode_ = 0;

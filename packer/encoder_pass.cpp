@@ -1,5 +1,7 @@
 #include "packer/encoder_pass.h"
 
+#include <algorithm>
+
 #include "packer/byte_order.h"
 #include "packer/codec.h"
 #include "packer/rewriter.h"
@@ -20,19 +22,26 @@ bool EncodeWith(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t
   // Mark m + 1 is due once i * kProgressMarks / length exceeds m; comparing
   // products keeps a division out of the per-command path.
   std::uint64_t next_mark = length;
+  // The end, the next mark and the loop point are rare; below `next_check` none is due.
+  std::uint64_t next_check = i;
   for (;;) {
-    if (i >= length) {
-      ReportUnexpectedEnd(sink);
-      return false;
-    }
-    if (std::uint64_t{i} * kProgressMarks >= next_mark) {
-      ++result->marks;
-      next_mark += length;
-      sink.Write(&kProgressMark, 1);
-    }
-    if (i == loop_position) {
-      codec.Flush();
-      result->loop_position = static_cast<std::uint32_t>(packed.size());
+    if (i >= next_check) {
+      if (i >= length) {
+        ReportUnexpectedEnd(sink);
+        return false;
+      }
+      if (std::uint64_t{i} * kProgressMarks >= next_mark) {
+        ++result->marks;
+        next_mark += length;
+        sink.Write(&kProgressMark, 1);
+      }
+      if (i == loop_position) {
+        codec.Flush();
+        result->loop_position = static_cast<std::uint32_t>(packed.size());
+      }
+      const std::uint64_t mark_index = (next_mark + kProgressMarks - 1) / kProgressMarks;
+      next_check = std::min<std::uint64_t>(length, mark_index);
+      if (loop_position > i) next_check = std::min<std::uint64_t>(next_check, loop_position);
     }
     const std::uint8_t command = rewritten[i];
     codec.AddCommand(command);

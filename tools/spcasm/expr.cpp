@@ -16,6 +16,10 @@ bool IsSymbolChar(char c) {
 
 namespace {
 
+// Values wrap modulo 2^64 instead of overflowing, so that no source text makes the arithmetic undefined.
+std::int64_t Wrap(std::uint64_t v) { return static_cast<std::int64_t>(v); }
+std::uint64_t Bits(std::int64_t v) { return static_cast<std::uint64_t>(v); }
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -87,9 +91,9 @@ class Parser {
       a.first_unknown = b.first_unknown;
     }
     const std::int64_t x = a.value, y = b.value;
-    if (op == "+") a.value = x + y;
-    else if (op == "-") a.value = x - y;
-    else if (op == "*") a.value = x * y;
+    if (op == "+") a.value = Wrap(Bits(x) + Bits(y));
+    else if (op == "-") a.value = Wrap(Bits(x) - Bits(y));
+    else if (op == "*") a.value = Wrap(Bits(x) * Bits(y));
     else if (op == "&") a.value = x & y;
     else if (op == "|") a.value = x | y;
     else if (op == "^") a.value = x ^ y;
@@ -99,6 +103,8 @@ class Parser {
       if (y == 0) {
         if (a.known) Fail("division by zero");
         a.value = 0;
+      } else if (y == -1) {
+        a.value = (op == "/") ? Wrap(0 - Bits(x)) : 0;
       } else {
         a.value = (op == "/") ? x / y : x % y;
       }
@@ -109,7 +115,7 @@ class Parser {
   ExprValue ParseUnary() {
     if (Accept("-")) {
       ExprValue v = ParseUnary();
-      v.value = -v.value;
+      v.value = Wrap(0 - Bits(v.value));
       return v;
     }
     if (Accept("~")) {

@@ -91,7 +91,7 @@ std::string Upper(const std::string& s) {
 
 std::string Hex(std::int64_t v) {
   std::ostringstream os;
-  if (v < 0) os << '-' << '$' << std::hex << std::uppercase << -v;
+  if (v < 0) os << '-' << '$' << std::hex << std::uppercase << (0 - static_cast<std::uint64_t>(v));
   else os << '$' << std::hex << std::uppercase << v;
   return os.str();
 }
@@ -200,7 +200,8 @@ void CollectRole(const TemplateOperand& t, const Operand& op, const EncodeContex
     }
     case Slot::kRel: {
       const ExprValue v = Eval(op.expr, ctx);
-      const std::int64_t offset = v.value - (ctx.pc + length);
+      const auto offset = static_cast<std::int64_t>(static_cast<std::uint64_t>(v.value) -
+                                                    static_cast<std::uint64_t>(ctx.pc + length));
       if (v.known && ctx.final_pass && (offset < -128 || offset > 127)) {
         throw AsmError("branch out of range: target " + Hex(v.value) + " is " + std::to_string(offset) +
                        " bytes away (-128..127)");

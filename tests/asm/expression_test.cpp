@@ -29,6 +29,9 @@ TEST(Expressions, PrecedenceNumbersAndByteSelection) {
       {"hi($1234)", 0x12},   {"LO($1234)+1", 0x35}, {"Hi($12FF+1)", 0x13}, {"hi(-1)", 0xFF},
       {"lo(hi($ABCD)*2)", 0x56}, {"*", 0x0280},     {"*+2", 0x0282},       {"2*3", 6},
       {"**2", 0x0500},       {"* - $80", 0x0200},   {"later*2", 20},       {"( 1 + 2 ) * ( 3 )", 9},
+      // Beyond 64 bits values wrap instead of overflowing.
+      {"lo($FFFFFFFF*$FFFFFFFF*$FFFFFFFF)", 0xFF}, {"lo(-($8000*$10000*$10000*$10000)/-1)", 0},
+      {"($8000*$10000*$10000*$10000)%-1", 0},
   };
   for (const ValueCase& c : cases) {
     const auto result = AssembleText(".org $0280\nv = " + std::string(c.expr) + "\nlater = 10\n");

@@ -88,7 +88,7 @@ Operand ParseOperand(std::string_view raw) {
     std::string after = Trim(std::string_view(text).substr(close + 1));
     if (after.empty() && StripIndex(inner) == 'X') {
       op.kind = OperandKind::kIndirectX;
-    } else if (UpperNoSpace(after) == "+Y") {
+    } else if (UpperNoSpace(after) == "+Y" && StripIndex(inner) == 0) {
       op.kind = OperandKind::kIndirectY;
     } else {
       throw AsmError("indirect operand must be [e+X] or [e]+Y: '" + text + "'");

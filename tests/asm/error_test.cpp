@@ -33,6 +33,8 @@ TEST(Errors, EachFaultIsReportedOnceWithItsLine) {
       {"TCALL 16", "test.s:2", "no TCALL instruction"},
       {"SET1 $12.8", "test.s:2", "no SET1 instruction"},
       {"MOV A,[$12]", "test.s:2", "indirect operand"},
+      {"MOV A,[$12+X]+Y", "test.s:2", "indirect operand"},
+      {"MOV A,[$12+Y]", "test.s:2", "indirect operand"},
       {"MOV A,$123", "test.s:2", "direct-page address out of range"},
       {"MOV A,-1", "test.s:2", "direct-page address out of range"},
       {"MOV A,#256", "test.s:2", "immediate out of range"},

@@ -1,6 +1,7 @@
 #include "assembler.h"
 
 #include <cctype>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -24,6 +25,12 @@ std::string Lower(const std::string& s) {
 std::string DirectoryOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string HexAddress(std::uint32_t addr) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "$%04X", static_cast<unsigned>(addr & 0xFFFF));
+  return buf;
 }
 
 // Decodes a "quoted" field (no escapes); nullopt when the field is not a string.
@@ -257,7 +264,7 @@ class Assembler {
       MemoryImage& img = result_.image;
       for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto addr = static_cast<std::uint32_t>(pc_) + static_cast<std::uint32_t>(i);
-        if (img.used[addr]) throw AsmError("overwrites address " + std::to_string(addr) + ", already assembled");
+        if (img.used[addr]) throw AsmError("overwrites address " + HexAddress(addr) + ", already assembled");
         img.bytes[addr] = bytes[i];
         img.used[addr] = true;
         if (addr + 1 > img.end) img.end = addr + 1;

@@ -62,7 +62,7 @@ TEST(Errors, EachFaultIsReportedOnceWithItsLine) {
       {".ds later\nlater = 1", "test.s:2", "not defined above"},
       {".org $10000", "test.s:2", ".org address out of range"},
       {".org $FFFF\n.dw 1\n.org $0300", "test.s:3", "program runs past $FFFF"},
-      {".org $0250\n.db 1, 2\n.org $0251\n.db 3", "test.s:5", "overwrites address"},
+      {".org $0250\n.db 1, 2\n.org $0251\n.db 3", "test.s:5", "overwrites address $0251"},
       {".align 0", "test.s:2", ".align needs a positive size"},
       {".bogus 1", "test.s:2", "unknown directive '.bogus'"},
       {".org", "test.s:2", "wrong number of arguments"},

@@ -64,11 +64,17 @@ bool Song::Play(std::int16_t* out, std::uint32_t frames, std::string& error) {
   return true;
 }
 
-std::vector<std::int16_t> RenderFile(const std::string& path, std::uint32_t rate, std::uint32_t frames,
-                                     std::string& error) {
+std::vector<std::int16_t> RenderFile(const std::string& path, std::uint32_t rate, std::uint32_t first,
+                                     std::uint32_t frames, std::string& error) {
   std::unique_ptr<Song> song = Song::Open(path, rate, error);
   if (!song) return {};
-  std::vector<std::int16_t> samples(static_cast<std::size_t>(frames) * 2);
+  std::vector<std::int16_t> samples(static_cast<std::size_t>(frames > rate ? frames : rate) * 2);
+  for (std::uint32_t left = first; left > 0;) {
+    const std::uint32_t n = left < rate ? left : rate;
+    if (!song->Play(samples.data(), n, error)) return {};
+    left -= n;
+  }
+  samples.resize(static_cast<std::size_t>(frames) * 2);
   if (!song->Play(samples.data(), frames, error)) return {};
   return samples;
 }

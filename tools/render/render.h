@@ -28,9 +28,10 @@ class Song {
   Emulator* emulator_;
 };
 
-// The first `frames` stereo frames of `path` at `rate`, interleaved; empty with
-// `error` set on failure.
-std::vector<std::int16_t> RenderFile(const std::string& path, std::uint32_t rate, std::uint32_t frames,
-                                     std::string& error);
+// Stereo frames [first, first + frames) of `path` at `rate`, interleaved; empty with
+// `error` set on failure. The frames before `first` are played and dropped: libgme's
+// seeking is not sample-exact for VGM files.
+std::vector<std::int16_t> RenderFile(const std::string& path, std::uint32_t rate, std::uint32_t first,
+                                     std::uint32_t frames, std::string& error);
 
 }  // namespace brevox::render

@@ -1,0 +1,71 @@
+#pragma once
+// Measurements on rendered audio: levels, envelopes, peak frequencies, spectrum similarity.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace brevox::audio {
+
+enum class Side : std::uint8_t { kLeft, kRight, kMono };
+
+// One side of interleaved stereo int16 samples (or their mean), scaled to [-1, 1).
+std::vector<float> Channel(const std::vector<std::int16_t>& stereo, Side side);
+
+// Root mean square of samples [begin, begin + count), after removing their mean.
+double Rms(const std::vector<float>& signal, std::size_t begin, std::size_t count);
+
+// Rms of consecutive frames of `frame` samples (a trailing partial frame is dropped).
+std::vector<double> FrameRms(const std::vector<float>& signal, std::size_t frame);
+
+// 20 log10(a / b); -300 when a is 0.
+double Decibels(double a, double b);
+
+// Frequency of the strongest component between min_hz and max_hz in the `count`
+// samples from `begin`, refined by a parabola through the log magnitudes around the
+// peak bin.
+double PeakFrequency(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+                     double min_hz, double max_hz);
+
+// Magnitude at `hz` in the Hann-windowed `count` samples from `begin` (the strongest
+// bin within one bin of it), for comparing one frequency across signals.
+double MagnitudeAt(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+                   double hz);
+
+// Mean Hann-windowed power spectrum of the frames of `frame` samples in [begin, begin + count).
+std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::size_t begin,
+                                      std::size_t count, std::size_t frame);
+
+// Cosine of the angle between two equally long vectors; 0 when either is all zero.
+double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b);
+
+// Median of the values (the mean of the middle two for an even count); 0 when empty.
+double Median(std::vector<double> values);
+
+}  // namespace brevox::audio
+
+namespace brevox::audio {
+
+// A moment where the level crosses half of `reference`: rising (off to on) or falling.
+struct LevelEdge {
+  double seconds;
+  bool rising;
+};
+
+// Edges of the mean-square level over a sliding `window` samples (hop window/4), each
+// placed where the level crosses reference^2 / 2, interpolated between hops; that is
+// where a window centred on a sudden start or stop is half filled.
+std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::size_t window,
+                                  double reference);
+
+}  // namespace brevox::audio
+
+namespace brevox::audio {
+
+// The lowest local maximum of `power` (bin k at k * bin_hz) between min_hz and max_hz
+// that reaches `fraction` of the strongest bin there, refined by a parabola through
+// the log powers: the fundamental of a tone whose first harmonics are about as strong.
+double LowestStrongPeak(const std::vector<double>& power, double bin_hz, double min_hz, double max_hz,
+                        double fraction);
+
+}  // namespace brevox::audio

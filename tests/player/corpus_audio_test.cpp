@@ -1,0 +1,58 @@
+// Real SN76489 songs: our SPC image against libgme's own playing of the VGM.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "harness.h"
+#include "music_score.h"
+
+namespace brevox::audio {
+namespace {
+
+constexpr double kSeconds = 30;
+
+class RealMusic : public ::testing::TestWithParam<const char*> {
+ protected:
+  std::string path() const { return std::string(BREVOX_CORPUS_DIR) + "/" + GetParam(); }
+};
+
+TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
+  const Rendering vgm = RenderPath(Source::kVgm, path(), kSeconds);
+  ASSERT_EQ(vgm.error, "");
+  const Rendering spc = RenderPath(Source::kSpc, path(), kSeconds);
+  ASSERT_EQ(spc.error, "");
+  const MusicScore s = ScoreAgainst(vgm.mono, spc.mono, kRate);
+  std::printf("score %s: %.4f over %zu of %zu frames\n", GetParam(), s.score, s.counted, s.frames);
+  RecordProperty("score", std::to_string(s.score));
+  ASSERT_GT(s.counted, s.frames / 4) << "the VGM rendering is mostly silent";
+  EXPECT_GE(s.score, 0.90);
+}
+
+// The score's own check: a rendering scores 1 against itself and far lower against
+// the same song half a second later.
+TEST(RealMusicScore, IsOneForTheSameRenderingAndLowForAnotherPassage) {
+  const std::string path = std::string(BREVOX_CORPUS_DIR) + "/coleco/1Antarctic.vgm";
+  const Rendering a = RenderPath(Source::kVgm, path, 10);
+  const Rendering b = RenderPath(Source::kVgm, path, 10, 0.5);
+  ASSERT_EQ(a.error, "");
+  ASSERT_EQ(b.error, "");
+  const MusicScore same = ScoreAgainst(a.mono, a.mono, kRate);
+  const MusicScore shifted = ScoreAgainst(a.mono, b.mono, kRate);
+  std::printf("self score %.4f, shifted by 0.5 s %.4f\n", same.score, shifted.score);
+  EXPECT_NEAR(same.score, 1.0, 1e-9);
+  EXPECT_EQ(same.frames, 200u);
+  EXPECT_LT(shifted.score, 0.85);
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, RealMusic,
+                         ::testing::Values("coleco/1Antarctic.vgm", "coleco/2CaGames.vgm", "coleco/3DDragon.vgm",
+                                           "mml/testDCSG.vgm"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           std::string name = info.param;
+                           name = name.substr(name.find('/') + 1);
+                           return name.substr(0, name.find('.'));
+                         });
+
+}  // namespace
+}  // namespace brevox::audio

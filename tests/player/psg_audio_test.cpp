@@ -1,0 +1,225 @@
+// The SN76489 features, heard through libgme: each check runs on the generated VGM
+// itself (which proves the check right) and on the SPC image brevox writes from it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "analysis.h"
+#include "harness.h"
+#include "test_songs.h"
+#include "vgm_writer.h"
+
+namespace brevox::audio {
+namespace {
+
+class Psg : public ::testing::TestWithParam<Source> {
+ protected:
+  // Renders the song, failing the test when that is impossible.
+  Rendering Render(const std::vector<std::uint8_t>& vgm, double seconds) {
+    Rendering out = RenderSong(GetParam(), vgm, seconds);
+    EXPECT_EQ(out.error, "");
+    return out;
+  }
+  const char* name() const { return SourceName(GetParam()); }
+};
+
+TEST_P(Psg, TonesPeakAtClockOver32N) {
+  const Rendering r = Render(PitchSong(), static_cast<double>(kPitchPeriods.size()));
+  ASSERT_EQ(r.error, "");
+  for (std::size_t i = 0; i < kPitchPeriods.size(); ++i) {
+    const double expected = ToneHz(kPitchPeriods[i]);
+    const double hz = PeakFrequency(r.mono, At(i + 0.125), At(0.75), kRate, 50, 15000);
+    const double error = 100 * (hz - expected) / expected;
+    std::printf("%s pitch N=%u: %.2f Hz, expected %.2f Hz, error %+.3f%%\n", name(), kPitchPeriods[i], hz,
+                expected, error);
+    EXPECT_NEAR(error, 0, 0.5) << "N = " << kPitchPeriods[i];
+  }
+}
+
+TEST_P(Psg, AttenuationFallsTwoDecibelsPerStep) {
+  const Rendering r = Render(LoudnessSong(), 16 * kLoudnessStepSeconds);
+  ASSERT_EQ(r.error, "");
+  std::vector<double> levels;
+  for (std::uint32_t v = 0; v < 16; ++v) {
+    // The middle of each step, clear of the change at its start.
+    levels.push_back(Rms(r.mono, At((v + 0.2) * kLoudnessStepSeconds), At(0.6 * kLoudnessStepSeconds)));
+  }
+  ASSERT_GT(levels[0], 0.01) << "attenuation 0 is (nearly) silent";
+  // libgme's own SN76489 keeps its volumes as whole numbers out of 64 (64, 50, 39, ...
+  // 3, 2, 1), so on the VGM only the steps down to attenuation 9 are 2 dB apart.
+  const std::uint32_t checked = GetParam() == Source::kVgm ? 9 : 14;
+  std::string steps;
+  for (std::uint32_t v = 0; v < 14; ++v) {
+    const double step = Decibels(levels[v], levels[v + 1]);
+    steps += " " + std::to_string(step).substr(0, 4);
+    if (v < checked) {
+      EXPECT_NEAR(step, 2.0, 0.5) << "from attenuation " << v << " to " << v + 1;
+    }
+  }
+  const double silent = Decibels(levels[15], levels[0]);
+  std::printf("%s loudness: level 0 RMS %.4f; steps (dB):%s; level 15 at %.1f dB\n", name(), levels[0],
+              steps.c_str(), silent);
+  EXPECT_LT(silent, -60) << "attenuation 15 is not silent";
+}
+
+TEST_P(Psg, ToneSwitchedAtOneAndTwoSecondsHasEdgesThere) {
+  const Rendering r = Render(OnOffSong(), 2.5);
+  ASSERT_EQ(r.error, "");
+  const double level = Rms(r.mono, At(1.25), At(0.5));
+  ASSERT_GT(level, 0.01) << "the tone is (nearly) silent";
+  const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, 32, level);
+  ASSERT_EQ(edges.size(), 2u) << "expected one start and one stop";
+  std::printf("%s edges: on at %.4f s, off at %.4f s\n", name(), edges[0].seconds, edges[1].seconds);
+  EXPECT_TRUE(edges[0].rising);
+  EXPECT_NEAR(edges[0].seconds, 1.000, 0.002);
+  EXPECT_NEAR(edges[1].seconds, 2.000, 0.002);
+}
+
+TEST_P(Psg, SixtySecondsOfWaitsDoNotDrift) {
+  const Rendering r = Render(DriftSong(), kDriftSeconds + 0.25);
+  ASSERT_EQ(r.error, "");
+  const double level = Rms(r.mono, At(0.6), At(0.3));
+  ASSERT_GT(level, 0.01) << "the first tone is (nearly) silent";
+  const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, 32, level);
+  const auto expected_edges = static_cast<std::size_t>(2 * kDriftSeconds);
+  double worst = 0;
+  for (std::size_t i = 0; i < edges.size() && i < expected_edges; ++i) {
+    worst = std::max(worst, std::fabs(edges[i].seconds - 0.5 * (i + 1)));
+  }
+  const double last_rise = kDriftSeconds - 0.5;
+  const double measured = edges.size() >= expected_edges ? edges[expected_edges - 2].seconds : 0;
+  std::printf("%s drift: %zu edges (expected %zu), last start at %.4f s (expected %.1f: %+.4f%%), worst edge "
+              "%.1f ms off\n",
+              name(), edges.size(), expected_edges, measured, last_rise,
+              100 * (measured - last_rise) / last_rise, 1000 * worst);
+  ASSERT_EQ(edges.size(), expected_edges);
+  EXPECT_TRUE(edges[expected_edges - 2].rising);
+  EXPECT_NEAR(measured, last_rise, 0.0005 * last_rise);
+  EXPECT_NEAR(edges.back().seconds, kDriftSeconds, 0.0005 * kDriftSeconds);
+}
+
+TEST_P(Psg, LoopingSongRepeatsItsLoopAfterItsEnd) {
+  const double end = kLoopSegmentSeconds * (1 + kLoopPeriods.size());
+  const Rendering r = Render(LoopSong(true), end + 5 * kLoopSegmentSeconds);
+  ASSERT_EQ(r.error, "");
+  const double first_level = Rms(r.mono, At(kLoopSegmentSeconds + 0.1), At(0.3));
+  for (std::uint32_t s = 0; s < 5; ++s) {
+    const double start = end + s * kLoopSegmentSeconds;
+    const double expected = ToneHz(kLoopPeriods[s % kLoopPeriods.size()]);
+    const double hz = PeakFrequency(r.mono, At(start + 0.1), At(0.3), kRate, 50, 15000);
+    const double level = Rms(r.mono, At(start + 0.1), At(0.3));
+    std::printf("%s loop: %.1f s after the end: %.1f Hz (expected %.1f), %.1f dB against the first pass\n",
+                name(), start - end, hz, expected, Decibels(level, first_level));
+    EXPECT_NEAR(hz, expected, 0.01 * expected) << "at " << start << " s";
+    EXPECT_GT(Decibels(level, first_level), -3) << "at " << start << " s";
+  }
+}
+
+TEST_P(Psg, SongWithoutLoopFallsSilentAtItsEnd) {
+  const double end = kLoopSegmentSeconds * (1 + kLoopPeriods.size());
+  const Rendering r = Render(LoopSong(false), end + 1.0);
+  ASSERT_EQ(r.error, "");
+  const double playing = Rms(r.mono, At(end - 0.4), At(0.3));
+  const double after = Rms(r.mono, At(end + 0.05), At(0.9));
+  std::printf("%s no loop: after the end %.1f dB against the last tone\n", name(), Decibels(after, playing));
+  ASSERT_GT(playing, 0.01) << "the last tone is (nearly) silent";
+  if (GetParam() == Source::kVgm) {
+    // libgme holds the chip's last state after the end, as the console would: the
+    // song leaves its last tone on, so silence from the player is its own doing.
+    EXPECT_GT(Decibels(after, playing), -6);
+  } else {
+    EXPECT_LT(Decibels(after, playing), -60);
+  }
+}
+
+// Share of the power between 60 and 8000 Hz within 3% of a multiple of f0.
+double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0) {
+  double total = 0, harmonic = 0;
+  for (std::size_t k = 0; k < power.size(); ++k) {
+    const double hz = k * bin_hz;
+    if (hz < 60 || hz > 8000) continue;
+    total += power[k];
+    const double multiple = std::round(hz / f0);
+    if (multiple >= 1 && std::fabs(hz - multiple * f0) <= 0.03 * f0) harmonic += power[k];
+  }
+  return total > 0 ? harmonic / total : 0;
+}
+
+// Share of the power between 60 and 8000 Hz that lies between lo and hi.
+double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
+  double total = 0, band = 0;
+  for (std::size_t k = 0; k < power.size(); ++k) {
+    const double hz = k * bin_hz;
+    if (hz < 60 || hz > 8000) continue;
+    total += power[k];
+    if (hz >= lo && hz < hi) band += power[k];
+  }
+  return total > 0 ? band / total : 0;
+}
+
+TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
+  const Rendering r = Render(NoiseSong(), 3.0);
+  ASSERT_EQ(r.error, "");
+  constexpr std::size_t kFrame = 6400;
+  const double bin_hz = static_cast<double>(kRate) / kFrame;
+  const std::vector<double> white = MeanPowerSpectrum(r.mono, At(0.1), At(0.8), kFrame);
+  ASSERT_GT(Rms(r.mono, At(0.1), At(0.8)), 0.01) << "white noise is (nearly) silent";
+  std::string bands;
+  for (double lo = 250; lo < 4000; lo *= 2) {
+    const double share = BandShare(white, bin_hz, lo, 2 * lo);
+    bands += " " + std::to_string(share).substr(0, 5);
+    EXPECT_GT(share, 0.05) << "white noise between " << lo << " and " << 2 * lo << " Hz";
+  }
+  const double white_peak = PeakFrequency(r.mono, At(0.1), At(0.8), kRate, 60, 8000);
+  const double white_harmonic = HarmonicShare(white, bin_hz, white_peak);
+  std::printf("%s white noise: octave shares from 250 Hz:%s; harmonic share at its peak %.3f\n", name(),
+              bands.c_str(), white_harmonic);
+  EXPECT_LT(white_harmonic, 0.4) << "white noise has a pitch";
+
+  // Sega's periodic noise: one 1 in a 16-bit rotating register.
+  const double periods[2] = {static_cast<double>(kPsgClock) / 512 / 16, ToneHz(kNoiseTonePeriod) / 16};
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const double start = 1.1 + i;
+    ASSERT_GT(Rms(r.mono, At(start), At(0.8)), 0.005) << "periodic noise " << i << " is (nearly) silent";
+    const std::vector<double> power = MeanPowerSpectrum(r.mono, At(start), At(0.8), kFrame);
+    // A 1-in-16 pulse has its first harmonics about as strong as its fundamental.
+    const double hz = LowestStrongPeak(power, bin_hz, 60, 8000, 0.25);
+    const double share = HarmonicShare(power, bin_hz, periods[i]);
+    const double octave_share = HarmonicShare(power, bin_hz, 2 * periods[i]);
+    std::printf("%s periodic noise (%s): pitch %.1f Hz, expected %.1f Hz; harmonic share %.3f (%.3f an octave "
+                "up)\n",
+                name(), i == 0 ? "clock/512" : "tone 2 rate", hz, periods[i], share, octave_share);
+    EXPECT_NEAR(hz, periods[i], 0.02 * periods[i]);
+    EXPECT_GT(share, 0.8);
+    EXPECT_LT(octave_share, share - 0.2) << "the pitch is an octave higher";
+  }
+}
+
+TEST_P(Psg, GameGearStereoRoutesEachChannelToItsSide) {
+  const Rendering r = Render(StereoSong(), 1.0);
+  ASSERT_EQ(r.error, "");
+  const double left_hz = ToneHz(254), right_hz = ToneHz(127);
+  const double left_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, left_hz);
+  const double left_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, left_hz);
+  const double right_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, right_hz);
+  const double right_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, right_hz);
+  const double left_leak = Decibels(left_in_right, left_in_left);
+  const double right_leak = Decibels(right_in_left, right_in_right);
+  std::printf("%s stereo: left-only tone on the right %.1f dB, right-only tone on the left %.1f dB\n", name(),
+              left_leak, right_leak);
+  ASSERT_GT(Rms(r.left, At(0.2), At(0.6)), 0.01) << "the left side is (nearly) silent";
+  ASSERT_GT(Rms(r.right, At(0.2), At(0.6)), 0.01) << "the right side is (nearly) silent";
+  EXPECT_LT(left_leak, -30);
+  EXPECT_LT(right_leak, -30);
+  EXPECT_NEAR(Decibels(left_in_left, right_in_right), 0, 3) << "the two sides differ in level";
+}
+
+INSTANTIATE_TEST_SUITE_P(Through, Psg, ::testing::Values(Source::kVgm, Source::kSpc),
+                         [](const ::testing::TestParamInfo<Source>& info) {
+                           return std::string(SourceName(info.param));
+                         });
+
+}  // namespace
+}  // namespace brevox::audio

@@ -1,0 +1,95 @@
+#include "test_songs.h"
+
+#include "vgm_writer.h"
+
+namespace brevox::audio {
+namespace {
+
+constexpr std::uint32_t kHalfSecond = kVgmRate / 2;
+
+// Every channel silent, as a song's first writes should make it.
+VgmWriter Silent(std::uint32_t header_size = 0x40) {
+  VgmWriter vgm(header_size);
+  for (std::uint8_t channel = 0; channel < 4; ++channel) vgm.Attenuation(channel, 15);
+  return vgm;
+}
+
+// Half a second of waiting, spelt one of four ways by `kind`.
+void WaitHalfSecond(VgmWriter& vgm, std::uint32_t kind) {
+  switch (kind % 4) {
+    case 0:
+      for (int i = 0; i < 30; ++i) vgm.Wait62();
+      break;
+    case 1:
+      for (int i = 0; i < 25; ++i) vgm.Wait63();
+      break;
+    case 2:
+      vgm.Wait61(20000).Wait61(2000).WaitShort(16).WaitShort(16).WaitShort(16).WaitShort(2);
+      break;
+    default:
+      for (int i = 0; i < 100; ++i) vgm.WaitShort(16);
+      for (int i = 0; i < 50; ++i) vgm.WaitShort(9);
+      vgm.Wait61(static_cast<std::uint16_t>(kHalfSecond - 1600 - 450));
+      break;
+  }
+}
+
+}  // namespace
+
+double ToneHz(std::uint16_t n) { return kPsgClock / (32.0 * n); }
+
+std::vector<std::uint8_t> PitchSong() {
+  VgmWriter vgm = Silent(0x100);
+  vgm.Attenuation(0, 0);
+  for (const std::uint16_t n : kPitchPeriods) vgm.Tone(0, n).Wait(kVgmRate);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> LoudnessSong() {
+  VgmWriter vgm = Silent();
+  vgm.Tone(0, 254);
+  const auto step = static_cast<std::uint32_t>(kLoudnessStepSeconds * kVgmRate);
+  for (std::uint8_t level = 0; level < 16; ++level) vgm.Attenuation(0, level).Wait(step);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OnOffSong() {
+  VgmWriter vgm = Silent();
+  vgm.Tone(0, 64).Wait(kVgmRate).Attenuation(0, 0).Wait(kVgmRate).Attenuation(0, 15).Wait(kHalfSecond);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> DriftSong() {
+  VgmWriter vgm = Silent();
+  vgm.Tone(0, 64);
+  const auto halves = static_cast<std::uint32_t>(kDriftSeconds * 2);
+  for (std::uint32_t half = 0; half < halves; ++half) {
+    WaitHalfSecond(vgm, half);
+    vgm.Attenuation(0, half % 2 == 0 ? 0 : 15);
+  }
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> LoopSong(bool looping) {
+  VgmWriter vgm = Silent();
+  const auto segment = static_cast<std::uint32_t>(kLoopSegmentSeconds * kVgmRate);
+  vgm.Attenuation(0, 0).Tone(0, kIntroPeriod).Wait(segment);
+  if (looping) vgm.Loop();
+  for (const std::uint16_t n : kLoopPeriods) vgm.Tone(0, n).Wait(segment);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> NoiseSong() {
+  VgmWriter vgm = Silent();
+  vgm.Tone(2, kNoiseTonePeriod).Attenuation(3, 0);
+  vgm.Noise(0x4).Wait(kVgmRate).Noise(0x0).Wait(kVgmRate).Noise(0x3).Wait(kVgmRate);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> StereoSong() {
+  VgmWriter vgm = Silent();
+  vgm.Stereo(0x12).Tone(0, 254).Tone(1, 127).Attenuation(0, 0).Attenuation(1, 0).Wait(kVgmRate);
+  return vgm.Build();
+}
+
+}  // namespace brevox::audio

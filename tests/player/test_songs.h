@@ -1,0 +1,44 @@
+#pragma once
+// The generated songs of the audio tests, with the times their checks look at.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace brevox::audio {
+
+// Tone 0 at each of these periods for one second in turn (0x100-byte header).
+constexpr std::array<std::uint16_t, 4> kPitchPeriods = {1016, 254, 64, 16};
+std::vector<std::uint8_t> PitchSong();
+
+// Tone 0 at N = 254 for kLoudnessStepSeconds at each attenuation 0, 1, ... 15.
+constexpr double kLoudnessStepSeconds = 0.25;
+std::vector<std::uint8_t> LoudnessSong();
+
+// Tone 0 (N = 64) from 1.000 s to 2.000 s; the song ends at 2.5 s.
+std::vector<std::uint8_t> OnOffSong();
+
+// Tone 0 (N = 64) on at 0.5 s, off at 1.0 s, and so on every half second up to
+// kDriftSeconds, with waits of every kind (0x61, 0x62, 0x63, 0x70-0x7F).
+constexpr double kDriftSeconds = 60.0;
+std::vector<std::uint8_t> DriftSong();
+
+// Half a second each of tone 0 at kIntroPeriod, then kLoopPeriods; the loop point
+// (when `looping`) is before the first of kLoopPeriods. Both versions end at 1.5 s.
+constexpr std::uint16_t kIntroPeriod = 254;
+constexpr std::array<std::uint16_t, 2> kLoopPeriods = {127, 190};
+constexpr double kLoopSegmentSeconds = 0.5;
+std::vector<std::uint8_t> LoopSong(bool looping);
+
+// One second each of the noise channel alone: white at clock/512, periodic at
+// clock/512, periodic at the rate of tone 2 (N = kNoiseTonePeriod, itself silent).
+constexpr std::uint16_t kNoiseTonePeriod = 32;
+std::vector<std::uint8_t> NoiseSong();
+
+// Tone 0 (N = 254) routed left only and tone 1 (N = 127) right only, for one second.
+std::vector<std::uint8_t> StereoSong();
+
+// Frequency of SN76489 tone period `n` at the test songs' clock.
+double ToneHz(std::uint16_t n);
+
+}  // namespace brevox::audio

@@ -1,0 +1,53 @@
+#pragma once
+// Writes VGM 1.51 files of SN76489 writes and waits, for generated test songs.
+
+#include <cstdint>
+#include <vector>
+
+namespace brevox::audio {
+
+constexpr std::uint32_t kPsgClock = 3579545;
+constexpr std::uint32_t kVgmRate = 44100;
+
+class VgmWriter {
+ public:
+  // `header_size` is 0x40 or 0x100: where the commands start.
+  explicit VgmWriter(std::uint32_t header_size = 0x40) : header_size_(header_size) {}
+
+  // 0x50 dd: one byte to the PSG.
+  VgmWriter& Psg(std::uint8_t byte);
+  // Latch and data byte: tone `channel` (0-2) period `period` (10 bits).
+  VgmWriter& Tone(std::uint8_t channel, std::uint16_t period);
+  // Attenuation `level` (0 loudest, 15 off) of `channel` (0-3).
+  VgmWriter& Attenuation(std::uint8_t channel, std::uint8_t level);
+  // Noise control: bit 2 white, bits 1-0 shift rate.
+  VgmWriter& Noise(std::uint8_t mode);
+  // 0x4F dd: Game Gear stereo, bits 4-7 channels to the left, bits 0-3 to the right.
+  VgmWriter& Stereo(std::uint8_t routing);
+
+  // Waits `samples` with the fewest commands: 0x62, 0x63, 0x61 nnnn and 0x70-0x7F.
+  VgmWriter& Wait(std::uint32_t samples);
+  VgmWriter& Wait61(std::uint16_t samples);  // 0x61 nn nn
+  VgmWriter& Wait62();                       // 735 samples
+  VgmWriter& Wait63();                       // 882 samples
+  VgmWriter& WaitShort(std::uint8_t samples);  // 0x70-0x7F: 1-16 samples
+
+  // The loop point is the next command.
+  VgmWriter& Loop();
+
+  // Samples waited so far.
+  std::uint64_t samples() const { return samples_; }
+
+  // The whole file: header, commands, 0x66.
+  std::vector<std::uint8_t> Build() const;
+
+ private:
+  std::uint32_t header_size_;
+  std::vector<std::uint8_t> commands_;
+  std::uint64_t samples_ = 0;
+  bool has_loop_ = false;
+  std::uint32_t loop_offset_ = 0;  // into commands_
+  std::uint64_t loop_start_samples_ = 0;
+};
+
+}  // namespace brevox::audio

@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "harness.h"
 #include "music_score.h"
+#include "psg_synth.h"
 
 namespace brevox::audio {
 namespace {
@@ -27,6 +30,21 @@ TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
   RecordProperty("score", std::to_string(s.score));
   ASSERT_GT(s.counted, s.frames / 4) << "the VGM rendering is mostly silent";
   EXPECT_GE(s.score, 0.90);
+}
+
+// The score's yardstick: ideal square waves from the same writes score high, so the
+// threshold is one a faithful player can reach.
+TEST_P(RealMusic, IdealSquareWavesScoreHigh) {
+  const Rendering vgm = RenderPath(Source::kVgm, path(), kSeconds);
+  ASSERT_EQ(vgm.error, "");
+  std::ifstream in(path(), std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string error;
+  const std::vector<float> ideal = SynthesizePsg(file, kSeconds, kRate, error);
+  ASSERT_EQ(error, "");
+  const MusicScore s = ScoreAgainst(vgm.mono, ideal, kRate);
+  std::printf("ideal square waves %s: %.4f over %zu of %zu frames\n", GetParam(), s.score, s.counted, s.frames);
+  EXPECT_GE(s.score, 0.93);
 }
 
 // The score's own check: a rendering scores 1 against itself and far lower against

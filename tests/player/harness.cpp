@@ -49,6 +49,8 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
 
 const char* SourceName(Source source) { return source == Source::kVgm ? "Vgm" : "Spc"; }
 
+void PrintTo(Source source, std::ostream* out) { *out << SourceName(source); }
+
 std::size_t At(double seconds) { return static_cast<std::size_t>(std::llround(seconds * kRate)); }
 
 Rendering RenderSong(Source source, const std::vector<std::uint8_t>& vgm, double seconds, double from) {

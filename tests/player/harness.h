@@ -3,6 +3,7 @@
 // and the SPC image that brevox writes from it, through libgme too.
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,8 @@ enum class Source : std::uint8_t { kVgm, kSpc };
 
 // "Vgm" or "Spc", for test names.
 const char* SourceName(Source source);
+// Shows a Source by its name in test output.
+void PrintTo(Source source, std::ostream* out);
 
 struct Rendering {
   std::vector<float> left, right, mono;

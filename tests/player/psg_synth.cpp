@@ -1,0 +1,148 @@
+#include "psg_synth.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace brevox::audio {
+namespace {
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return at + 4 <= b.size() ? static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
+                                  static_cast<std::uint32_t>(b[at + 3]) << 24
+                            : 0;
+}
+
+// Bytes taken by the command at `at` that the synthesis does not act on; 0 when unknown.
+std::size_t SkippedLength(const std::vector<std::uint8_t>& b, std::size_t at) {
+  const std::uint8_t c = b[at];
+  if (c >= 0x30 && c <= 0x3F) return 2;
+  if ((c >= 0x40 && c <= 0x4E) || (c >= 0x51 && c <= 0x5F) || (c >= 0xA0 && c <= 0xBF)) return 3;
+  if (c == 0x64 || (c >= 0xC0 && c <= 0xDF)) return 4;
+  if (c == 0x67) return 7 + Le32(b, at + 3);
+  if (c == 0x68) return 12;
+  constexpr std::size_t kStreamCommands[6] = {5, 5, 6, 11, 2, 5};  // 0x90-0x95
+  if (c >= 0x90 && c <= 0x95) return kStreamCommands[c - 0x90];
+  if (c >= 0xE0) return 5;
+  return 0;
+}
+
+struct Psg {
+  double clock = 3579545;
+  std::uint16_t period[3] = {0x3FF, 0x3FF, 0x3FF};
+  std::uint8_t level[4] = {15, 15, 15, 15};
+  std::uint8_t noise = 0;
+  std::uint8_t latched = 0;
+  std::uint8_t routing = 0xFF;
+  double phase[4] = {0, 0, 0, 0};
+  std::uint16_t shifter = 0x8000;
+
+  void Write(std::uint8_t v) {
+    if (v & 0x80) {
+      latched = (v >> 4) & 7;
+      Set(v & 0x0F, false);
+    } else {
+      Set(v & 0x3F, true);
+    }
+  }
+
+  void Set(std::uint8_t data, bool high) {
+    const std::uint8_t channel = latched >> 1;
+    if (latched & 1) {
+      level[channel] = data & 0x0F;
+    } else if (channel < 3) {
+      period[channel] = high ? static_cast<std::uint16_t>((period[channel] & 0x0F) | (data & 0x3F) << 4)
+                             : static_cast<std::uint16_t>((period[channel] & 0x3F0) | data);
+    } else {
+      noise = data & 7;
+      shifter = 0x8000;
+    }
+  }
+
+  // Frequency of tone `channel`, 0 for none: period 0 counts as 1024, and tones the
+  // ear cannot hear are left out, as emulators do.
+  double ToneHz(std::uint8_t channel) const {
+    const double hz = clock / (32.0 * (period[channel] == 0 ? 1024 : period[channel]));
+    return hz > 16000 ? 0 : hz;
+  }
+
+  // The mix advanced by `dt` seconds: mean of the left and right outputs.
+  double Step(double dt) {
+    double out = 0;
+    for (std::uint8_t c = 0; c < 4; ++c) {
+      const double amplitude = level[c] == 15 ? 0 : std::pow(10.0, -level[c] / 10.0);
+      const double side = ((routing >> (c + 4) & 1) + (routing >> c & 1)) / 2.0;
+      if (c < 3) {
+        const double hz = ToneHz(c);
+        phase[c] = std::fmod(phase[c] + hz * dt, 1.0);
+        if (hz > 0) out += side * amplitude * (phase[c] < 0.5 ? 1 : -1);
+        continue;
+      }
+      const double rate = (noise & 3) == 3 ? ToneHz(2) : clock / (512 << (noise & 3));
+      phase[3] += rate * dt;
+      for (; phase[3] >= 1; phase[3] -= 1) {
+        const std::uint16_t in = (noise & 4) ? ((shifter ^ shifter >> 3) & 1) : (shifter & 1);
+        shifter = static_cast<std::uint16_t>(shifter >> 1 | in << 15);
+      }
+      out += side * amplitude * (shifter & 1);
+    }
+    return out / 4;
+  }
+};
+
+}  // namespace
+
+std::vector<float> SynthesizePsg(const std::vector<std::uint8_t>& vgm, double seconds, double rate,
+                                 std::string& error) {
+  if (vgm.size() < 0x40 || std::memcmp(vgm.data(), "Vgm ", 4) != 0) {
+    error = "not a VGM file";
+    return {};
+  }
+  Psg psg;
+  if (const std::uint32_t clock = Le32(vgm, 0x0C) & 0x3FFFFFFF; clock != 0) psg.clock = clock;
+  const std::uint32_t data_field = Le32(vgm, 0x08) >= 0x150 ? Le32(vgm, 0x34) : 0;
+  const std::size_t start = data_field != 0 ? 0x34 + data_field : 0x40;
+  const std::size_t loop = Le32(vgm, 0x1C) != 0 ? 0x1C + Le32(vgm, 0x1C) : 0;
+  constexpr int kOversample = 4;
+  const auto count = static_cast<std::size_t>(seconds * rate);
+  std::vector<float> out(count, 0.0f);
+  std::size_t at = start;
+  double pending = 0;  // VGM samples to wait before the next command
+  bool ended = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    while (!ended && pending <= 0 && at < vgm.size()) {
+      const std::uint8_t c = vgm[at];
+      if (c == 0x50 && at + 1 < vgm.size()) {
+        psg.Write(vgm[at + 1]);
+        at += 2;
+      } else if (c == 0x4F && at + 1 < vgm.size()) {
+        psg.routing = vgm[at + 1];
+        at += 2;
+      } else if (c == 0x61 && at + 2 < vgm.size()) {
+        pending += vgm[at + 1] | vgm[at + 2] << 8;
+        at += 3;
+      } else if (c == 0x62 || c == 0x63) {
+        pending += c == 0x62 ? 735 : 882;
+        at += 1;
+      } else if (c >= 0x70 && c <= 0x8F) {
+        pending += c < 0x80 ? (c & 0x0F) + 1 : (c & 0x0F);
+        at += 1;
+      } else if (c == 0x66) {
+        ended = loop == 0 || loop < start;
+        at = loop;
+      } else if (const std::size_t skip = SkippedLength(vgm, at); skip != 0) {
+        at += skip;
+      } else {
+        error = "unknown command at " + std::to_string(at);
+        return {};
+      }
+    }
+    if (ended || at >= vgm.size()) break;
+    double sum = 0;
+    for (int k = 0; k < kOversample; ++k) sum += psg.Step(1.0 / (rate * kOversample));
+    out[i] = static_cast<float>(sum / kOversample);
+    pending -= 44100.0 / rate;
+  }
+  return out;
+}
+
+}  // namespace brevox::audio

@@ -36,7 +36,11 @@ std::vector<double> FrameRms(const std::vector<float>& signal, std::size_t frame
   return levels;
 }
 
-double Decibels(double a, double b) { return a <= 0 ? -300 : 20 * std::log10(a / b); }
+double Decibels(double a, double b) {
+  if (a <= 0) return -300;
+  if (b <= 0) return 300;
+  return std::clamp(20 * std::log10(a / b), -300.0, 300.0);
+}
 
 double PeakFrequency(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
                      double min_hz, double max_hz) {

@@ -18,7 +18,7 @@ double Rms(const std::vector<float>& signal, std::size_t begin, std::size_t coun
 // Rms of consecutive frames of `frame` samples (a trailing partial frame is dropped).
 std::vector<double> FrameRms(const std::vector<float>& signal, std::size_t frame);
 
-// 20 log10(a / b); -300 when a is 0.
+// 20 log10(a / b), held within -300 and +300 (a or b is 0).
 double Decibels(double a, double b);
 
 // Frequency of the strongest component between min_hz and max_hz in the `count`

@@ -40,8 +40,11 @@ double ToneHz(std::uint16_t n) { return kPsgClock / (32.0 * n); }
 
 std::vector<std::uint8_t> PitchSong() {
   VgmWriter vgm = Silent(0x100);
-  vgm.Attenuation(0, 0);
-  for (const std::uint16_t n : kPitchPeriods) vgm.Tone(0, n).Wait(kVgmRate);
+  for (std::uint8_t i = 0; i < kPitchPeriods.size(); ++i) {
+    const auto channel = static_cast<std::uint8_t>(PitchChannel(i));
+    if (i > 0) vgm.Attenuation(static_cast<std::uint8_t>(PitchChannel(i - 1)), 15);
+    vgm.Tone(channel, kPitchPeriods[i]).Attenuation(channel, 0).Wait(kVgmRate);
+  }
   return vgm.Build();
 }
 

@@ -7,8 +7,10 @@
 
 namespace brevox::audio {
 
-// Tone 0 at each of these periods for one second in turn (0x100-byte header).
+// Each of these periods for one second in turn, alone, on tone channel PitchChannel(i)
+// (0x100-byte header).
 constexpr std::array<std::uint16_t, 4> kPitchPeriods = {1016, 254, 64, 16};
+constexpr std::uint32_t PitchChannel(std::uint32_t i) { return i % 3; }
 std::vector<std::uint8_t> PitchSong();
 
 // Tone 0 at N = 254 for kLoudnessStepSeconds at each attenuation 0, 1, ... 15.

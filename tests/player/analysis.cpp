@@ -9,7 +9,7 @@ namespace brevox::audio {
 
 std::vector<float> Channel(const std::vector<std::int16_t>& stereo, Side side) {
   std::vector<float> out(stereo.size() / 2);
-  for (std::size_t i = 0; i < out.size(); ++i) {
+  for (std::uint32_t i = 0; i < out.size(); ++i) {
     const float left = stereo[2 * i] / 32768.0f;
     const float right = stereo[2 * i + 1] / 32768.0f;
     out[i] = side == Side::kLeft ? left : side == Side::kRight ? right : 0.5f * (left + right);
@@ -17,10 +17,10 @@ std::vector<float> Channel(const std::vector<std::int16_t>& stereo, Side side) {
   return out;
 }
 
-double Rms(const std::vector<float>& signal, std::size_t begin, std::size_t count) {
+double Rms(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count) {
   if (count == 0) return 0;
   double sum = 0, squares = 0;
-  for (std::size_t i = begin; i < begin + count; ++i) {
+  for (std::uint32_t i = begin; i < begin + count; ++i) {
     sum += signal[i];
     squares += static_cast<double>(signal[i]) * signal[i];
   }
@@ -28,9 +28,9 @@ double Rms(const std::vector<float>& signal, std::size_t begin, std::size_t coun
   return std::sqrt(std::max(0.0, squares / count - mean * mean));
 }
 
-std::vector<double> FrameRms(const std::vector<float>& signal, std::size_t frame) {
+std::vector<double> FrameRms(const std::vector<float>& signal, std::uint32_t frame) {
   std::vector<double> levels;
-  for (std::size_t begin = 0; begin + frame <= signal.size(); begin += frame) {
+  for (std::uint32_t begin = 0; begin + frame <= signal.size(); begin += frame) {
     levels.push_back(Rms(signal, begin, frame));
   }
   return levels;
@@ -42,14 +42,14 @@ double Decibels(double a, double b) {
   return std::clamp(20 * std::log10(a / b), -300.0, 300.0);
 }
 
-double PeakFrequency(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+double PeakFrequency(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count, double rate,
                      double min_hz, double max_hz) {
   SpectrumAnalyzer analyzer(count);
   const std::vector<double> m = analyzer.Magnitudes(signal.data() + begin);
-  const auto first = std::max<std::size_t>(1, static_cast<std::size_t>(min_hz * count / rate));
-  const auto last = std::min(m.size() - 2, static_cast<std::size_t>(max_hz * count / rate) + 1);
-  std::size_t peak = first;
-  for (std::size_t k = first; k <= last; ++k) {
+  const auto first = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(min_hz * count / rate));
+  const auto last = std::min(static_cast<std::uint32_t>(m.size() - 2), static_cast<std::uint32_t>(max_hz * count / rate) + 1);
+  std::uint32_t peak = first;
+  for (std::uint32_t k = first; k <= last; ++k) {
     if (m[k] > m[peak]) peak = k;
   }
   const double a = std::log(m[peak - 1] + 1e-30), b = std::log(m[peak] + 1e-30),
@@ -59,26 +59,26 @@ double PeakFrequency(const std::vector<float>& signal, std::size_t begin, std::s
   return (static_cast<double>(peak) + offset) * rate / count;
 }
 
-double MagnitudeAt(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count, double rate,
                    double hz) {
   SpectrumAnalyzer analyzer(count);
   const std::vector<double> m = analyzer.Magnitudes(signal.data() + begin);
-  const auto center = static_cast<std::size_t>(std::lround(hz * count / rate));
+  const auto center = static_cast<std::uint32_t>(std::lround(hz * count / rate));
   double best = 0;
-  for (std::size_t k = center > 0 ? center - 1 : 0; k <= center + 1 && k < m.size(); ++k) {
+  for (std::uint32_t k = center > 0 ? center - 1 : 0; k <= center + 1 && k < m.size(); ++k) {
     best = std::max(best, m[k]);
   }
   return best;
 }
 
-std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::size_t begin,
-                                      std::size_t count, std::size_t frame) {
+std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
+                                      std::uint32_t count, std::uint32_t frame) {
   SpectrumAnalyzer analyzer(frame);
   std::vector<double> power(frame / 2 + 1, 0.0);
-  std::size_t frames = 0;
-  for (std::size_t at = begin; at + frame <= begin + count; at += frame, ++frames) {
+  std::uint32_t frames = 0;
+  for (std::uint32_t at = begin; at + frame <= begin + count; at += frame, ++frames) {
     const std::vector<double> m = analyzer.Magnitudes(signal.data() + at);
-    for (std::size_t k = 0; k < m.size(); ++k) power[k] += m[k] * m[k];
+    for (std::uint32_t k = 0; k < m.size(); ++k) power[k] += m[k] * m[k];
   }
   for (double& p : power) p /= frames > 0 ? static_cast<double>(frames) : 1.0;
   return power;
@@ -86,7 +86,7 @@ std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::siz
 
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b) {
   double dot = 0, aa = 0, bb = 0;
-  for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+  for (std::uint32_t i = 0; i < a.size() && i < b.size(); ++i) {
     dot += a[i] * b[i];
     aa += a[i] * a[i];
     bb += b[i] * b[i];
@@ -96,7 +96,7 @@ double CosineSimilarity(const std::vector<double>& a, const std::vector<double>&
 
 double Median(std::vector<double> values) {
   if (values.empty()) return 0;
-  const std::size_t mid = values.size() / 2;
+  const std::uint32_t mid = values.size() / 2;
   std::nth_element(values.begin(), values.begin() + mid, values.end());
   if (values.size() % 2 == 1) return values[mid];
   const double upper = values[mid];
@@ -107,14 +107,14 @@ double Median(std::vector<double> values) {
 
 namespace brevox::audio {
 
-std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::size_t window,
+std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::uint32_t window,
                                   double reference) {
-  const std::size_t hop = std::max<std::size_t>(1, window / 4);
+  const std::uint32_t hop = std::max<std::uint32_t>(1, window / 4);
   const double threshold = reference * reference / 2;
   std::vector<LevelEdge> edges;
   bool on = false;
   double previous = 0;
-  for (std::size_t begin = 0; begin + window <= signal.size(); begin += hop) {
+  for (std::uint32_t begin = 0; begin + window <= signal.size(); begin += hop) {
     const double level = Rms(signal, begin, window);
     const double power = level * level;
     const double centre = static_cast<double>(begin) + static_cast<double>(window) / 2;
@@ -134,11 +134,11 @@ namespace brevox::audio {
 
 double LowestStrongPeak(const std::vector<double>& power, double bin_hz, double min_hz, double max_hz,
                         double fraction) {
-  const auto first = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(min_hz / bin_hz)));
-  const auto last = std::min(power.size() - 2, static_cast<std::size_t>(max_hz / bin_hz));
+  const auto first = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::ceil(min_hz / bin_hz)));
+  const auto last = std::min(static_cast<std::uint32_t>(power.size() - 2), static_cast<std::uint32_t>(max_hz / bin_hz));
   double strongest = 0;
-  for (std::size_t k = first; k <= last; ++k) strongest = std::max(strongest, power[k]);
-  for (std::size_t k = first; k <= last; ++k) {
+  for (std::uint32_t k = first; k <= last; ++k) strongest = std::max(strongest, power[k]);
+  for (std::uint32_t k = first; k <= last; ++k) {
     if (power[k] < fraction * strongest || power[k] < power[k - 1] || power[k] < power[k + 1]) continue;
     const double a = std::log(power[k - 1] + 1e-30), b = std::log(power[k] + 1e-30),
                  c = std::log(power[k + 1] + 1e-30);

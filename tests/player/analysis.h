@@ -1,7 +1,7 @@
 #pragma once
 // Measurements on rendered audio: levels, envelopes, peak frequencies, spectrum similarity.
 
-#include <cstddef>
+#include <cstdint>
 #include <cstdint>
 #include <vector>
 
@@ -13,10 +13,10 @@ enum class Side : std::uint8_t { kLeft, kRight, kMono };
 std::vector<float> Channel(const std::vector<std::int16_t>& stereo, Side side);
 
 // Root mean square of samples [begin, begin + count), after removing their mean.
-double Rms(const std::vector<float>& signal, std::size_t begin, std::size_t count);
+double Rms(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count);
 
 // Rms of consecutive frames of `frame` samples (a trailing partial frame is dropped).
-std::vector<double> FrameRms(const std::vector<float>& signal, std::size_t frame);
+std::vector<double> FrameRms(const std::vector<float>& signal, std::uint32_t frame);
 
 // 20 log10(a / b), held within -300 and +300 (a or b is 0).
 double Decibels(double a, double b);
@@ -24,17 +24,17 @@ double Decibels(double a, double b);
 // Frequency of the strongest component between min_hz and max_hz in the `count`
 // samples from `begin`, refined by a parabola through the log magnitudes around the
 // peak bin.
-double PeakFrequency(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+double PeakFrequency(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count, double rate,
                      double min_hz, double max_hz);
 
 // Magnitude at `hz` in the Hann-windowed `count` samples from `begin` (the strongest
 // bin within one bin of it), for comparing one frequency across signals.
-double MagnitudeAt(const std::vector<float>& signal, std::size_t begin, std::size_t count, double rate,
+double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count, double rate,
                    double hz);
 
 // Mean Hann-windowed power spectrum of the frames of `frame` samples in [begin, begin + count).
-std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::size_t begin,
-                                      std::size_t count, std::size_t frame);
+std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
+                                      std::uint32_t count, std::uint32_t frame);
 
 // Cosine of the angle between two equally long vectors; 0 when either is all zero.
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b);
@@ -55,7 +55,7 @@ struct LevelEdge {
 // Edges of the mean-square level over a sliding `window` samples (hop window/4), each
 // placed where the level crosses reference^2 / 2, interpolated between hops; that is
 // where a window centred on a sudden start or stop is half filled.
-std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::size_t window,
+std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::uint32_t window,
                                   double reference);
 
 }  // namespace brevox::audio

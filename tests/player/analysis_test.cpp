@@ -15,13 +15,13 @@ namespace {
 constexpr double kRateHz = 32000;
 const double kPi = std::acos(-1.0);
 
-std::vector<float> Sine(double hz, std::size_t count, double amplitude = 0.5) {
+std::vector<float> Sine(double hz, std::uint32_t count, double amplitude = 0.5) {
   std::vector<float> out(count);
-  for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<float>(amplitude * std::sin(2 * kPi * hz * i / kRateHz));
+  for (std::uint32_t i = 0; i < count; ++i) out[i] = static_cast<float>(amplitude * std::sin(2 * kPi * hz * i / kRateHz));
   return out;
 }
 
-std::vector<float> Square(double hz, std::size_t count, double amplitude = 0.5) {
+std::vector<float> Square(double hz, std::uint32_t count, double amplitude = 0.5) {
   std::vector<float> out = Sine(hz, count, 1);
   for (float& v : out) v = static_cast<float>(v >= 0 ? amplitude : -amplitude);
   return out;
@@ -30,15 +30,15 @@ std::vector<float> Square(double hz, std::size_t count, double amplitude = 0.5) 
 TEST(Spectrum, MatchesADirectTransformForMixedRadixLengths) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> uniform(-1, 1);
-  for (const std::size_t n : {1u, 12u, 49u, 1600u, 1021u}) {
+  for (const std::uint32_t n : {1u, 12u, 49u, 1600u, 1021u}) {
     std::vector<float> x(n);
     for (float& v : x) v = uniform(random);
     SpectrumAnalyzer analyzer(n);
     const std::vector<double> fast = analyzer.Magnitudes(x.data());
     ASSERT_EQ(fast.size(), n / 2 + 1);
-    for (std::size_t k = 0; k < fast.size(); ++k) {
+    for (std::uint32_t k = 0; k < fast.size(); ++k) {
       std::complex<double> sum = 0;
-      for (std::size_t i = 0; i < n; ++i) {
+      for (std::uint32_t i = 0; i < n; ++i) {
         const double w = 0.5 - 0.5 * std::cos(2 * kPi * i / n);
         sum += w * x[i] * std::polar(1.0, -2 * kPi * static_cast<double>(k * i % n) / n);
       }
@@ -69,7 +69,7 @@ TEST(Levels, RmsIgnoresOffsetAndDecibelsCompareAmplitudes) {
 TEST(LevelEdges, PlacesAToneBurstsStartAndStopWithinAQuarterMillisecond) {
   std::vector<float> signal(80000);
   const std::vector<float> tone = Square(1747.8, signal.size());
-  for (std::size_t i = 32000; i < 64000; ++i) signal[i] = tone[i];
+  for (std::uint32_t i = 32000; i < 64000; ++i) signal[i] = tone[i];
   const std::vector<LevelEdge> edges = LevelEdges(signal, kRateHz, 32, 0.5);
   ASSERT_EQ(edges.size(), 2u);
   EXPECT_TRUE(edges[0].rising);
@@ -83,9 +83,9 @@ TEST(MusicScore, SeparatesDifferentNotesAndSkipsQuietFrames) {
   std::vector<float> candidate = Square(440, 32000, 0.1);
   // The second half: a different note in the candidate.
   const std::vector<float> other = Square(660, 32000);
-  for (std::size_t i = 16000; i < 32000; ++i) candidate[i] = other[i];
+  for (std::uint32_t i = 16000; i < 32000; ++i) candidate[i] = other[i];
   // Two of the twenty frames are quiet in the reference and must not count.
-  for (std::size_t i = 0; i < 3200; ++i) reference[i] *= 0.02f;
+  for (std::uint32_t i = 0; i < 3200; ++i) reference[i] *= 0.02f;
   const MusicScore s = ScoreAgainst(reference, candidate, kRateHz);
   EXPECT_EQ(s.frames, 20u);
   EXPECT_EQ(s.counted, 18u);

@@ -26,7 +26,7 @@ TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
   const Rendering spc = RenderPath(Source::kSpc, path(), kSeconds);
   ASSERT_EQ(spc.error, "");
   const MusicScore s = ScoreAgainst(vgm.mono, spc.mono, kRate);
-  std::printf("score %s: %.4f over %zu of %zu frames\n", GetParam(), s.score, s.counted, s.frames);
+  std::printf("score %s: %.4f over %u of %u frames\n", GetParam(), s.score, s.counted, s.frames);
   RecordProperty("score", std::to_string(s.score));
   ASSERT_GT(s.counted, s.frames / 4) << "the VGM rendering is mostly silent";
   EXPECT_GE(s.score, 0.90);
@@ -43,7 +43,7 @@ TEST_P(RealMusic, IdealSquareWavesScoreHigh) {
   const std::vector<float> ideal = SynthesizePsg(file, kSeconds, kRate, error);
   ASSERT_EQ(error, "");
   const MusicScore s = ScoreAgainst(vgm.mono, ideal, kRate);
-  std::printf("ideal square waves %s: %.4f over %zu of %zu frames\n", GetParam(), s.score, s.counted, s.frames);
+  std::printf("ideal square waves %s: %.4f over %u of %u frames\n", GetParam(), s.score, s.counted, s.frames);
   EXPECT_GE(s.score, 0.93);
 }
 

@@ -51,7 +51,7 @@ const char* SourceName(Source source) { return source == Source::kVgm ? "Vgm" : 
 
 void PrintTo(Source source, std::ostream* out) { *out << SourceName(source); }
 
-std::size_t At(double seconds) { return static_cast<std::size_t>(std::llround(seconds * kRate)); }
+std::uint32_t At(double seconds) { return static_cast<std::uint32_t>(std::llround(seconds * kRate)); }
 
 Rendering RenderSong(Source source, const std::vector<std::uint8_t>& vgm, double seconds, double from) {
   const testing::TempDirectory directory;

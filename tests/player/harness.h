@@ -42,6 +42,6 @@ std::string ConvertWithBrevox(const testing::TempDirectory& directory, const std
 bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Sample index of `seconds` at kRate.
-std::size_t At(double seconds);
+std::uint32_t At(double seconds);
 
 }  // namespace brevox::audio

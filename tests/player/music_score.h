@@ -1,15 +1,15 @@
 #pragma once
 // How closely one rendering of a song follows another, frame by frame.
 
-#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace brevox::audio {
 
 struct MusicScore {
   double score = 0;         // median cosine similarity over the counted frames
-  std::size_t counted = 0;  // frames loud enough in the reference to count
-  std::size_t frames = 0;   // frames compared
+  std::uint32_t counted = 0;  // frames loud enough in the reference to count
+  std::uint32_t frames = 0;   // frames compared
 };
 
 // Cuts both mono signals (at `rate`) into 50 ms frames; a frame counts when the

@@ -28,7 +28,7 @@ class Psg : public ::testing::TestWithParam<Source> {
 TEST_P(Psg, TonesPeakAtClockOver32N) {
   const Rendering r = Render(PitchSong(), static_cast<double>(kPitchPeriods.size()));
   ASSERT_EQ(r.error, "");
-  for (std::size_t i = 0; i < kPitchPeriods.size(); ++i) {
+  for (std::uint32_t i = 0; i < kPitchPeriods.size(); ++i) {
     const double expected = ToneHz(kPitchPeriods[i]);
     const double hz = PeakFrequency(r.mono, At(i + 0.125), At(0.75), kRate, 50, 15000);
     const double error = 100 * (hz - expected) / expected;
@@ -83,16 +83,16 @@ TEST_P(Psg, SixtySecondsOfWaitsDoNotDrift) {
   const double level = Rms(r.mono, At(0.6), At(0.3));
   ASSERT_GT(level, 0.01) << "the first tone is (nearly) silent";
   const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, 32, level);
-  const auto expected_edges = static_cast<std::size_t>(2 * kDriftSeconds);
+  const auto expected_edges = static_cast<std::uint32_t>(2 * kDriftSeconds);
   double worst = 0;
-  for (std::size_t i = 0; i < edges.size() && i < expected_edges; ++i) {
+  for (std::uint32_t i = 0; i < edges.size() && i < expected_edges; ++i) {
     worst = std::max(worst, std::fabs(edges[i].seconds - 0.5 * (i + 1)));
   }
   const double last_rise = kDriftSeconds - 0.5;
   const double measured = edges.size() >= expected_edges ? edges[expected_edges - 2].seconds : 0;
-  std::printf("%s drift: %zu edges (expected %zu), last start at %.4f s (expected %.1f: %+.4f%%), worst edge "
+  std::printf("%s drift: %u edges (expected %u), last start at %.4f s (expected %.1f: %+.4f%%), worst edge "
               "%.1f ms off\n",
-              name(), edges.size(), expected_edges, measured, last_rise,
+              name(), static_cast<std::uint32_t>(edges.size()), expected_edges, measured, last_rise,
               100 * (measured - last_rise) / last_rise, 1000 * worst);
   ASSERT_EQ(edges.size(), expected_edges);
   EXPECT_TRUE(edges[expected_edges - 2].rising);
@@ -137,7 +137,7 @@ TEST_P(Psg, SongWithoutLoopFallsSilentAtItsEnd) {
 // Share of the power between 60 and 8000 Hz within 3% of a multiple of f0.
 double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0) {
   double total = 0, harmonic = 0;
-  for (std::size_t k = 0; k < power.size(); ++k) {
+  for (std::uint32_t k = 0; k < power.size(); ++k) {
     const double hz = k * bin_hz;
     if (hz < 60 || hz > 8000) continue;
     total += power[k];
@@ -150,7 +150,7 @@ double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0)
 // Share of the power between 60 and 8000 Hz that lies between lo and hi.
 double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
   double total = 0, band = 0;
-  for (std::size_t k = 0; k < power.size(); ++k) {
+  for (std::uint32_t k = 0; k < power.size(); ++k) {
     const double hz = k * bin_hz;
     if (hz < 60 || hz > 8000) continue;
     total += power[k];
@@ -162,7 +162,7 @@ double BandShare(const std::vector<double>& power, double bin_hz, double lo, dou
 TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
   const Rendering r = Render(NoiseSong(), 3.0);
   ASSERT_EQ(r.error, "");
-  constexpr std::size_t kFrame = 6400;
+  constexpr std::uint32_t kFrame = 6400;
   const double bin_hz = static_cast<double>(kRate) / kFrame;
   const std::vector<double> white = MeanPowerSpectrum(r.mono, At(0.1), At(0.8), kFrame);
   ASSERT_GT(Rms(r.mono, At(0.1), At(0.8)), 0.01) << "white noise is (nearly) silent";

@@ -24,9 +24,9 @@ std::vector<std::uint8_t> ReadBytes(const std::string& path) {
   return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::uint32_t Le(const std::vector<std::uint8_t>& b, std::size_t at, std::size_t size) {
+std::uint32_t Le(const std::vector<std::uint8_t>& b, std::uint32_t at, std::uint32_t size) {
   std::uint32_t v = 0;
-  for (std::size_t i = 0; i < size; ++i) v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
+  for (std::uint32_t i = 0; i < size; ++i) v |= static_cast<std::uint32_t>(b[at + i]) << (8 * i);
   return v;
 }
 
@@ -63,8 +63,8 @@ TEST(RenderTool, WritesTheSongsSamplesAsAWavOfTheAskedLength) {
   std::string error;
   const std::vector<std::int16_t> expected = render::RenderFile(vgm, 22050, 0, 33075, error);
   ASSERT_EQ(error, "");
-  std::size_t differing = 0, loud = 0;
-  for (std::size_t i = 0; i < expected.size(); ++i) {
+  std::uint32_t differing = 0, loud = 0;
+  for (std::uint32_t i = 0; i < expected.size(); ++i) {
     differing += static_cast<std::int16_t>(Le(wav, 44 + 2 * i, 2)) != expected[i];
     loud += expected[i] > 1000 || expected[i] < -1000;
   }

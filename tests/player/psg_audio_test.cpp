@@ -38,6 +38,16 @@ TEST_P(Psg, TonesPeakAtClockOver32N) {
   }
 }
 
+TEST_P(Psg, ToneFollowsTheClockInTheHeader) {
+  const Rendering r = Render(PalClockSong(), 1.0);
+  ASSERT_EQ(r.error, "");
+  const double expected = ToneHz(254, kPalClock);
+  const double hz = PeakFrequency(r.mono, At(0.125), At(0.75), kRate, 50, 15000);
+  std::printf("%s pitch at clock %u: %.2f Hz, expected %.2f Hz, error %+.3f%%\n", name(), kPalClock, hz, expected,
+              100 * (hz - expected) / expected);
+  EXPECT_NEAR(hz, expected, 0.005 * expected);
+}
+
 TEST_P(Psg, AttenuationFallsTwoDecibelsPerStep) {
   const Rendering r = Render(LoudnessSong(), 16 * kLoudnessStepSeconds);
   ASSERT_EQ(r.error, "");
@@ -73,6 +83,22 @@ TEST_P(Psg, ToneSwitchedAtOneAndTwoSecondsHasEdgesThere) {
   ASSERT_EQ(edges.size(), 2u) << "expected one start and one stop";
   std::printf("%s edges: on at %.4f s, off at %.4f s\n", name(), edges[0].seconds, edges[1].seconds);
   EXPECT_TRUE(edges[0].rising);
+  EXPECT_NEAR(edges[0].seconds, 1.000, 0.002);
+  EXPECT_NEAR(edges[1].seconds, 2.000, 0.002);
+}
+
+TEST_P(Psg, OtherChipsCommandsAreSkippedWithTheirOperands) {
+  const Rendering r = Render(OtherChipsSong(), 2.5);
+  ASSERT_EQ(r.error, "");
+  const double level = Rms(r.mono, At(1.25), At(0.5));
+  ASSERT_GT(level, 0.01) << "the tone is (nearly) silent";
+  const double hz = PeakFrequency(r.mono, At(1.125), At(0.75), kRate, 50, 15000);
+  const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, 32, level);
+  std::printf("%s other chips: %.2f Hz (expected %.2f), %u edges, first at %.4f s, last at %.4f s\n", name(), hz,
+              ToneHz(64), static_cast<std::uint32_t>(edges.size()), edges.empty() ? 0.0 : edges.front().seconds,
+              edges.empty() ? 0.0 : edges.back().seconds);
+  EXPECT_NEAR(hz, ToneHz(64), 0.005 * ToneHz(64));
+  ASSERT_EQ(edges.size(), 2u) << "expected one start and one stop";
   EXPECT_NEAR(edges[0].seconds, 1.000, 0.002);
   EXPECT_NEAR(edges[1].seconds, 2.000, 0.002);
 }

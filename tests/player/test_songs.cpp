@@ -8,8 +8,8 @@ namespace {
 constexpr std::uint32_t kHalfSecond = kVgmRate / 2;
 
 // Every channel silent, as a song's first writes should make it.
-VgmWriter Silent(std::uint32_t header_size = 0x40) {
-  VgmWriter vgm(header_size);
+VgmWriter Silent(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock) {
+  VgmWriter vgm(header_size, clock);
   for (std::uint8_t channel = 0; channel < 4; ++channel) vgm.Attenuation(channel, 15);
   return vgm;
 }
@@ -36,7 +36,7 @@ void WaitHalfSecond(VgmWriter& vgm, std::uint32_t kind) {
 
 }  // namespace
 
-double ToneHz(std::uint16_t n) { return kPsgClock / (32.0 * n); }
+double ToneHz(std::uint16_t n, double clock) { return clock / (32.0 * n); }
 
 std::vector<std::uint8_t> PitchSong() {
   VgmWriter vgm = Silent(0x100);
@@ -59,6 +59,30 @@ std::vector<std::uint8_t> LoudnessSong() {
 std::vector<std::uint8_t> OnOffSong() {
   VgmWriter vgm = Silent();
   vgm.Tone(0, 64).Wait(kVgmRate).Attenuation(0, 0).Wait(kVgmRate).Attenuation(0, 15).Wait(kHalfSecond);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> PalClockSong() {
+  VgmWriter vgm = Silent(0x40, kPalClock);
+  vgm.Tone(0, 254).Attenuation(0, 0).Wait(kVgmRate);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OtherChipsSong() {
+  VgmWriter vgm = Silent();
+  std::vector<std::uint8_t> block = {0x67, 0x66, 0x00, 0x2C, 0x01, 0x00, 0x00};  // 300 bytes of PCM
+  // Bytes that look like commands, so that a block not skipped whole goes astray.
+  for (std::uint32_t i = 0; i < 300; ++i) block.push_back(i % 3 == 0 ? 0x50 : i % 3 == 1 ? 0x90 : 0x61);
+  vgm.Raw(block).Tone(0, 64);
+  // The first second: FM writes and 2940 DAC waits of 15 samples.
+  vgm.Raw({0x51, 0x0E, 0x20, 0x52, 0x28, 0xF0, 0x53, 0x30, 0x71, 0x54, 0x08, 0x78, 0xE0, 0x00, 0x00, 0x00, 0x00});
+  for (std::uint32_t i = 0; i < 2940; ++i) vgm.Raw({0x8F}, 15);
+  vgm.Attenuation(0, 0);
+  // The second: FM writes between ordinary waits, and 0x80 (a DAC write with no wait).
+  for (std::uint32_t i = 0; i < 60; ++i) {
+    vgm.Raw({0x52, 0x2A, 0x80, 0x80, 0x80, 0x54, 0x20, 0xC7, 0x51, 0x10, 0x55}).Wait62();
+  }
+  vgm.Attenuation(0, 15).Wait(kHalfSecond);
   return vgm.Build();
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "vgm_writer.h"
+
 namespace brevox::audio {
 
 // Each of these periods for one second in turn, alone, on tone channel PitchChannel(i)
@@ -40,7 +42,16 @@ std::vector<std::uint8_t> NoiseSong();
 // Tone 0 (N = 254) routed left only and tone 1 (N = 127) right only, for one second.
 std::vector<std::uint8_t> StereoSong();
 
+// Tone 0 at N = 254 for one second on a PSG clocked at kPalClock.
+constexpr std::uint32_t kPalClock = 3546893;
+std::vector<std::uint8_t> PalClockSong();
+
+// OnOffSong's tone with the other chips' commands in between: YM2413, YM2612 and YM2151
+// writes, a data block, 0x80-0x8F waits and a PCM seek, none of which may sound or take
+// time beyond the waits they hold.
+std::vector<std::uint8_t> OtherChipsSong();
+
 // Frequency of SN76489 tone period `n` at the test songs' clock.
-double ToneHz(std::uint16_t n);
+double ToneHz(std::uint16_t n, double clock = kPsgClock);
 
 }  // namespace brevox::audio

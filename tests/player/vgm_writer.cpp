@@ -77,6 +77,12 @@ VgmWriter& VgmWriter::WaitShort(std::uint8_t samples) {
   return *this;
 }
 
+VgmWriter& VgmWriter::Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t samples) {
+  commands_.insert(commands_.end(), bytes.begin(), bytes.end());
+  samples_ += samples;
+  return *this;
+}
+
 VgmWriter& VgmWriter::Loop() {
   has_loop_ = true;
   loop_offset_ = static_cast<std::uint32_t>(commands_.size());
@@ -91,7 +97,7 @@ std::vector<std::uint8_t> VgmWriter::Build() const {
   std::memcpy(file.data(), "Vgm ", 4);
   Put32(file, 0x04, static_cast<std::uint32_t>(file.size() - 0x04));
   Put32(file, 0x08, 0x151);
-  Put32(file, 0x0C, kPsgClock);
+  Put32(file, 0x0C, clock_);
   Put32(file, 0x18, static_cast<std::uint32_t>(samples_));
   if (has_loop_) {
     Put32(file, 0x1C, header_size_ + loop_offset_ - 0x1C);

@@ -12,7 +12,8 @@ constexpr std::uint32_t kVgmRate = 44100;
 class VgmWriter {
  public:
   // `header_size` is 0x40 or 0x100: where the commands start.
-  explicit VgmWriter(std::uint32_t header_size = 0x40) : header_size_(header_size) {}
+  explicit VgmWriter(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock)
+      : header_size_(header_size), clock_(clock) {}
 
   // 0x50 dd: one byte to the PSG.
   VgmWriter& Psg(std::uint8_t byte);
@@ -32,6 +33,9 @@ class VgmWriter {
   VgmWriter& Wait63();                       // 882 samples
   VgmWriter& WaitShort(std::uint8_t samples);  // 0x70-0x7F: 1-16 samples
 
+  // Appends command bytes as they are, counting `samples` waited in them.
+  VgmWriter& Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t samples = 0);
+
   // The loop point is the next command.
   VgmWriter& Loop();
 
@@ -43,6 +47,7 @@ class VgmWriter {
 
  private:
   std::uint32_t header_size_;
+  std::uint32_t clock_;
   std::vector<std::uint8_t> commands_;
   std::uint64_t samples_ = 0;
   bool has_loop_ = false;

@@ -6,9 +6,11 @@
 #include <iterator>
 #include <string>
 
+#include "analysis.h"
 #include "harness.h"
 #include "music_score.h"
 #include "psg_synth.h"
+#include "vgm_commands.h"
 
 namespace brevox::audio {
 namespace {
@@ -24,16 +26,9 @@ class RealMusic : public ::testing::TestWithParam<const char*> {
     return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   }
 
-  // libgme playing the song's SN76489 part alone: with the clocks of the YM2413 (0x10),
-  // YM2151 (0x30) and YM2612 (0x2C) cleared it skips their writes, as the player does.
-  // For an SN76489-only song that is the file as it is.
-  Rendering Reference() const {
-    std::vector<std::uint8_t> psg_only = File();
-    for (const std::uint32_t field : {0x10u, 0x2Cu, 0x30u}) {
-      for (std::uint32_t i = field; i < field + 4 && i < psg_only.size(); ++i) psg_only[i] = 0;
-    }
-    return RenderSong(Source::kVgm, psg_only, kSeconds);
-  }
+  // libgme playing the song's SN76489 part alone, as the player plays it (for an
+  // SN76489-only song, the same commands as the file).
+  Rendering Reference() const { return RenderSong(Source::kVgm, PsgPart(File()), kSeconds); }
 };
 
 TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
@@ -79,6 +74,21 @@ TEST(RealMusicScore, IsOneForTheSameRenderingAndLowForAnotherPassage) {
 
 // The SN76489-only songs, and one with YM2612 writes among its SN76489 writes that
 // fits the sound RAM (the player must skip those in time).
+// The reference's own check: the SN76489 part of an SN76489-only song plays exactly as
+// the song does, through its loop (1Antarctic loops after 25.6 s).
+TEST(RealMusicReference, PsgPartOfAnSn76489OnlySongPlaysTheSame) {
+  const std::string path = std::string(BREVOX_CORPUS_DIR) + "/coleco/1Antarctic.vgm";
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_NE(ReadLe32(file, 0x1C), 0u) << "the song was expected to loop";
+  const Rendering whole = RenderPath(Source::kVgm, path, 40);
+  const Rendering part = RenderSong(Source::kVgm, PsgPart(file), 40);
+  ASSERT_EQ(whole.error, "");
+  ASSERT_EQ(part.error, "");
+  EXPECT_TRUE(whole.left == part.left && whole.right == part.right);
+  EXPECT_GT(Rms(part.mono, At(30), At(10)), 0.01) << "silent after the loop point";
+}
+
 INSTANTIATE_TEST_SUITE_P(Corpus, RealMusic,
                          ::testing::Values("coleco/1Antarctic.vgm", "coleco/2CaGames.vgm", "coleco/3DDragon.vgm",
                                            "mml/testDCSG.vgm", "sgdk/sonic1.vgm"),

@@ -3,28 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "vgm_commands.h"
+
 namespace brevox::audio {
 namespace {
-
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::uint32_t at) {
-  return at + 4 <= b.size() ? static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16) |
-                                  static_cast<std::uint32_t>(b[at + 3]) << 24
-                            : 0;
-}
-
-// Bytes taken by the command at `at` that the synthesis does not act on; 0 when unknown.
-std::uint32_t SkippedLength(const std::vector<std::uint8_t>& b, std::uint32_t at) {
-  const std::uint8_t c = b[at];
-  if (c >= 0x30 && c <= 0x3F) return 2;
-  if ((c >= 0x40 && c <= 0x4E) || (c >= 0x51 && c <= 0x5F) || (c >= 0xA0 && c <= 0xBF)) return 3;
-  if (c == 0x64 || (c >= 0xC0 && c <= 0xDF)) return 4;
-  if (c == 0x67) return 7 + Le32(b, at + 3);
-  if (c == 0x68) return 12;
-  constexpr std::uint32_t kStreamCommands[6] = {5, 5, 6, 11, 2, 5};  // 0x90-0x95
-  if (c >= 0x90 && c <= 0x95) return kStreamCommands[c - 0x90];
-  if (c >= 0xE0) return 5;
-  return 0;
-}
 
 struct Psg {
   double clock = 3579545;
@@ -98,10 +80,9 @@ std::vector<float> SynthesizePsg(const std::vector<std::uint8_t>& vgm, double se
     return {};
   }
   Psg psg;
-  if (const std::uint32_t clock = Le32(vgm, 0x0C) & 0x3FFFFFFF; clock != 0) psg.clock = clock;
-  const std::uint32_t data_field = Le32(vgm, 0x08) >= 0x150 ? Le32(vgm, 0x34) : 0;
-  const std::uint32_t start = data_field != 0 ? 0x34 + data_field : 0x40;
-  const std::uint32_t loop = Le32(vgm, 0x1C) != 0 ? 0x1C + Le32(vgm, 0x1C) : 0;
+  if (const std::uint32_t clock = ReadLe32(vgm, 0x0C) & 0x3FFFFFFF; clock != 0) psg.clock = clock;
+  const std::uint32_t start = DataStart(vgm);
+  const std::uint32_t loop = ReadLe32(vgm, 0x1C) != 0 ? 0x1C + ReadLe32(vgm, 0x1C) : 0;
   constexpr int kOversample = 4;
   const auto count = static_cast<std::uint32_t>(seconds * rate);
   std::vector<float> out(count, 0.0f);
@@ -129,11 +110,8 @@ std::vector<float> SynthesizePsg(const std::vector<std::uint8_t>& vgm, double se
       } else if (c == 0x66) {
         ended = loop == 0 || loop < start;
         at = loop;
-      } else if (const std::uint32_t skip = SkippedLength(vgm, at); skip != 0) {
-        at += skip;
       } else {
-        error = "unknown command at " + std::to_string(at);
-        return {};
+        at += CommandLength(vgm, at);
       }
     }
     if (ended || at >= vgm.size()) break;

@@ -70,12 +70,14 @@ std::vector<std::uint8_t> PalClockSong() {
 
 std::vector<std::uint8_t> OtherChipsSong() {
   VgmWriter vgm = Silent();
+  // With the chips' clocks set libgme plays their writes: none of these keys a note on.
+  vgm.Header(0x10, 3579545).Header(0x2C, 7670453).Header(0x30, 3579545);
   std::vector<std::uint8_t> block = {0x67, 0x66, 0x00, 0x2C, 0x01, 0x00, 0x00};  // 300 bytes of PCM
   // Bytes that look like commands, so that a block not skipped whole goes astray.
   for (std::uint32_t i = 0; i < 300; ++i) block.push_back(i % 3 == 0 ? 0x50 : i % 3 == 1 ? 0x90 : 0x61);
   vgm.Raw(block).Tone(0, 64);
   // The first second: FM writes and 2940 DAC waits of 15 samples.
-  vgm.Raw({0x51, 0x0E, 0x20, 0x52, 0x28, 0xF0, 0x53, 0x30, 0x71, 0x54, 0x08, 0x78, 0xE0, 0x00, 0x00, 0x00, 0x00});
+  vgm.Raw({0x51, 0x0E, 0x00, 0x52, 0x22, 0x00, 0x53, 0x30, 0x71, 0x54, 0x0F, 0x00, 0xE0, 0x00, 0x00, 0x00, 0x00});
   for (std::uint32_t i = 0; i < 2940; ++i) vgm.Raw({0x8F}, 15);
   vgm.Attenuation(0, 0);
   // The second: FM writes between ordinary waits, and 0x80 (a DAC write with no wait).

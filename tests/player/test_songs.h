@@ -47,8 +47,8 @@ constexpr std::uint32_t kPalClock = 3546893;
 std::vector<std::uint8_t> PalClockSong();
 
 // OnOffSong's tone with the other chips' commands in between: YM2413, YM2612 and YM2151
-// writes, a data block, 0x80-0x8F waits and a PCM seek, none of which may sound or take
-// time beyond the waits they hold.
+// writes that key no note on, a data block, 0x80-0x8F waits and a PCM seek, none of
+// which may sound or take time beyond the waits they hold.
 std::vector<std::uint8_t> OtherChipsSong();
 
 // Frequency of SN76489 tone period `n` at the test songs' clock.

@@ -83,6 +83,11 @@ VgmWriter& VgmWriter::Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t 
   return *this;
 }
 
+VgmWriter& VgmWriter::Header(std::uint32_t offset, std::uint32_t value) {
+  fields_.emplace_back(offset, value);
+  return *this;
+}
+
 VgmWriter& VgmWriter::Loop() {
   has_loop_ = true;
   loop_offset_ = static_cast<std::uint32_t>(commands_.size());
@@ -108,6 +113,7 @@ std::vector<std::uint8_t> VgmWriter::Build() const {
   file[0x28] = 0x09;
   file[0x2A] = 16;
   Put32(file, 0x34, header_size_ - 0x34);
+  for (const auto& [offset, value] : fields_) Put32(file, offset, value);
   return file;
 }
 

@@ -2,6 +2,7 @@
 // Writes VGM 1.51 files of SN76489 writes and waits, for generated test songs.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace brevox::audio {
@@ -36,6 +37,9 @@ class VgmWriter {
   // Appends command bytes as they are, counting `samples` waited in them.
   VgmWriter& Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t samples = 0);
 
+  // Sets the 32-bit header field at `offset` (such as another chip's clock).
+  VgmWriter& Header(std::uint32_t offset, std::uint32_t value);
+
   // The loop point is the next command.
   VgmWriter& Loop();
 
@@ -48,6 +52,7 @@ class VgmWriter {
  private:
   std::uint32_t header_size_;
   std::uint32_t clock_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> fields_;
   std::vector<std::uint8_t> commands_;
   std::uint64_t samples_ = 0;
   bool has_loop_ = false;

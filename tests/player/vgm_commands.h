@@ -1,0 +1,22 @@
+#pragma once
+// Reading the command stream of VGM files in the tests' own tools.
+
+#include <cstdint>
+#include <vector>
+
+namespace brevox::audio {
+
+// Little-endian 32-bit value at `at`; 0 past the end.
+std::uint32_t ReadLe32(const std::vector<std::uint8_t>& bytes, std::uint32_t at);
+
+// Where the commands start: 0x34 + the data offset field from version 1.50 on, else 0x40.
+std::uint32_t DataStart(const std::vector<std::uint8_t>& vgm);
+
+// Length with operands of the command at `at`; 0 for 0x66 and for bytes past the end.
+std::uint32_t CommandLength(const std::vector<std::uint8_t>& vgm, std::uint32_t at);
+
+// The song with only its SN76489 writes, Game Gear stereo writes and waits (0x80-0x8F
+// become plain waits of as long), the loop point kept, the other chips' clocks cleared.
+std::vector<std::uint8_t> PsgPart(const std::vector<std::uint8_t>& vgm);
+
+}  // namespace brevox::audio

@@ -227,6 +227,45 @@ TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
   }
 }
 
+// Starts of the pulses of `signal` between `from` and `to` seconds: where it first
+// passes half its peak after at least 20 ms below.
+std::vector<double> PulseStarts(const std::vector<float>& signal, double from, double to) {
+  float peak = 0;
+  for (std::uint32_t i = At(from); i < At(to); ++i) peak = std::max(peak, std::fabs(signal[i]));
+  std::vector<double> starts;
+  std::uint32_t quiet = At(0.02);
+  for (std::uint32_t i = At(from); i < At(to); ++i) {
+    if (std::fabs(signal[i]) <= 0.5f * peak) {
+      ++quiet;
+      continue;
+    }
+    if (quiet >= At(0.02)) starts.push_back(static_cast<double>(i) / kRate);
+    quiet = 0;
+  }
+  return starts;
+}
+
+TEST_P(Psg, PeriodicNoiseRestartsItsPulseAtEachWrite) {
+  const Rendering r = Render(SlowPeriodicNoiseSong(), 1.6);
+  ASSERT_EQ(r.error, "");
+  // A write sets the register to a single 1 at the top; it reaches the output bit
+  // after 15 shifts (libgme counts the first shift at once: 14).
+  const double shift = 1 / ToneHz(kSlowNoisePeriod);
+  std::vector<double> expected;
+  for (std::uint32_t w = 0; w < kNoiseWriteSeconds.size(); ++w) {
+    const double end = w + 1 < kNoiseWriteSeconds.size() ? kNoiseWriteSeconds[w + 1] : 1.6;
+    for (double t = kNoiseWriteSeconds[w] + 14.5 * shift; t < end; t += 16 * shift) expected.push_back(t);
+  }
+  const std::vector<double> starts = PulseStarts(r.mono, kNoiseWriteSeconds[0], 1.6);
+  std::string shown;
+  for (const double t : starts) shown += " " + std::to_string(t).substr(0, 6);
+  std::printf("%s slow periodic noise: pulses at%s s (a shift is %.1f ms)\n", name(), shown.c_str(), 1000 * shift);
+  EXPECT_EQ(starts.size(), expected.size());
+  for (std::uint32_t i = 0; i < starts.size() && i < expected.size(); ++i) {
+    EXPECT_NEAR(starts[i], expected[i], 0.5 * shift + 0.002) << "pulse " << i;
+  }
+}
+
 TEST_P(Psg, GameGearStereoRoutesEachChannelToItsSide) {
   const Rendering r = Render(StereoSong(), 1.0);
   ASSERT_EQ(r.error, "");

@@ -115,6 +115,18 @@ std::vector<std::uint8_t> NoiseSong() {
   return vgm.Build();
 }
 
+std::vector<std::uint8_t> SlowPeriodicNoiseSong() {
+  VgmWriter vgm = Silent();
+  vgm.Tone(2, kSlowNoisePeriod);
+  double at = 0;
+  for (const double write : kNoiseWriteSeconds) {
+    vgm.Wait(static_cast<std::uint32_t>((write - at) * kVgmRate)).Noise(0x3).Attenuation(3, 0);
+    at = write;
+  }
+  vgm.Wait(static_cast<std::uint32_t>((1.6 - at) * kVgmRate));
+  return vgm.Build();
+}
+
 std::vector<std::uint8_t> StereoSong() {
   VgmWriter vgm = Silent();
   vgm.Stereo(0x12).Tone(0, 254).Tone(1, 127).Attenuation(0, 0).Attenuation(1, 0).Wait(kVgmRate);

@@ -39,6 +39,13 @@ std::vector<std::uint8_t> LoopSong(bool looping);
 constexpr std::uint16_t kNoiseTonePeriod = 32;
 std::vector<std::uint8_t> NoiseSong();
 
+// Periodic noise at the rate of tone 2 (N = 1023, itself silent: 109.3 shifts a second,
+// a pulse every 146 ms), set at each of kNoiseWriteSeconds (silent before the first);
+// the song ends at 1.6 s.
+constexpr std::uint16_t kSlowNoisePeriod = 1023;
+constexpr std::array<double, 2> kNoiseWriteSeconds = {0.5, 1.05};
+std::vector<std::uint8_t> SlowPeriodicNoiseSong();
+
 // Tone 0 (N = 254) routed left only and tone 1 (N = 127) right only, for one second.
 std::vector<std::uint8_t> StereoSong();
 

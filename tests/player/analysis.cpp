@@ -103,9 +103,6 @@ double Median(std::vector<double> values) {
   return 0.5 * (upper + *std::max_element(values.begin(), values.begin() + mid));
 }
 
-}  // namespace brevox::audio
-
-namespace brevox::audio {
 
 std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::uint32_t window,
                                   double reference) {
@@ -128,9 +125,6 @@ std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate,
   return edges;
 }
 
-}  // namespace brevox::audio
-
-namespace brevox::audio {
 
 double LowestStrongPeak(const std::vector<double>& power, double bin_hz, double min_hz, double max_hz,
                         double fraction) {

@@ -2,7 +2,6 @@
 // Measurements on rendered audio: levels, envelopes, peak frequencies, spectrum similarity.
 
 #include <cstdint>
-#include <cstdint>
 #include <vector>
 
 namespace brevox::audio {
@@ -42,9 +41,6 @@ double CosineSimilarity(const std::vector<double>& a, const std::vector<double>&
 // Median of the values (the mean of the middle two for an even count); 0 when empty.
 double Median(std::vector<double> values);
 
-}  // namespace brevox::audio
-
-namespace brevox::audio {
 
 // A moment where the level crosses half of `reference`: rising (off to on) or falling.
 struct LevelEdge {
@@ -58,9 +54,6 @@ struct LevelEdge {
 std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::uint32_t window,
                                   double reference);
 
-}  // namespace brevox::audio
-
-namespace brevox::audio {
 
 // The lowest local maximum of `power` (bin k at k * bin_hz) between min_hz and max_hz
 // that reaches `fraction` of the strongest bin there, refined by a parabola through

@@ -16,11 +16,9 @@ namespace {
 
 class Psg : public ::testing::TestWithParam<Source> {
  protected:
-  // Renders the song, failing the test when that is impossible.
+  // The first `seconds` of the song as this test's source plays it.
   Rendering Render(const std::vector<std::uint8_t>& vgm, double seconds) {
-    Rendering out = RenderSong(GetParam(), vgm, seconds);
-    EXPECT_EQ(out.error, "");
-    return out;
+    return RenderSong(GetParam(), vgm, seconds);
   }
   const char* name() const { return SourceName(GetParam()); }
 };

@@ -3,7 +3,6 @@
 
 #include <complex>
 #include <cstdint>
-#include <cstdint>
 #include <vector>
 
 namespace brevox::audio {

@@ -3,10 +3,12 @@
 ; Memory (everything of ours lies in $0000-$10FF; the stream follows at $1100):
 ;   $0000-$00EF  direct page variables        $00F0-$00FF  I/O registers
 ;   $0100-$01FF  stack                        $0200-       sample directory, BRR samples
-;   $0500-       code and tables              $0F00-$0F03  the echo unit's 4-byte buffer
+;   $0500-       code, tables, noise sample   $1000-$1003  the echo unit's 4-byte buffer
 ;
 ; Voices: 0-2 play the PSG's tone channels with a looped square wave, voice 3 plays white
-; noise (NON), voice 4 plays periodic noise as a looped pulse wave. Every voice is keyed on
+; noise from a looped sample of the PSG's own shift-register bits, voice 4 plays periodic
+; noise as a looped pulse wave. (The DSP's noise generator is not used: its samples are
+; the whole shift register, whose spectrum lacks the low end of the PSG's noise.) Every voice is keyed on
 ; once at start in direct GAIN mode; afterwards only VOL, GAIN, pitch and the noise clock
 ; change, so there is no key-on delay and no envelope click.
 ;
@@ -43,7 +45,8 @@ regl     = $28   ; 8 bytes: PSG registers, bits 7-0
 regh     = $30   ; 8 bytes: PSG registers, bits 9-8 (tone periods only)
 muted    = $38   ; 6 bytes, indexed by chreg: 1 while the channel's period is too short to hear
 noise_set = $3E  ; bit 0: the noise clock has been set
-dp_end   = $3F
+noise_reset = $3F ; bit 0: the noise register was written since the last flush
+dp_end   = $40
 
 STREAM     = $1100
 HDR_EOF    = STREAM + $04
@@ -61,16 +64,17 @@ NTSC_CLOCK = 3579545
 sample_dir:
     .dw square, square            ; sample 0: square wave (tones, and behind the noise)
     .dw pulse, pulse              ; sample 1: periodic-noise pulse
+    .dw noise, noise              ; sample 2: white noise
 ; One block, 8 samples at +7 and 8 at -7: a 16-sample period. Shift 10 keeps a voice at
 ; full volume near 7000, so five voices never clip. Header $A3: shift 10, filter 0, loop+end.
 square:
     .db $A3, $77, $77, $77, $77, $99, $99, $99, $99
 ; The PSG's periodic noise is one pulse in 16 shifts, and the shift clock runs at the tone
-; rate of its period. Here 16 blocks of 16 samples, the first one high: played at the tone
-; pitch of that period, each block lasts one shift. High 7168 (shift 11) and low -448
-; (shift 7) make the pulse almost free of DC (mean +28), which would only eat headroom.
+; rate of its period. Here 16 blocks of 16 samples, the last one high (after a reset the
+; register's one bit reaches the output at the 16th shift): played at the tone pitch of
+; that period, each block lasts one shift. High 7168 (shift 11) and low -448 (shift 7)
+; make the pulse almost free of DC (mean +28), which would only eat headroom.
 pulse:
-    .db $B0, $77, $77, $77, $77, $77, $77, $77, $77
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
@@ -85,7 +89,8 @@ pulse:
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
-    .db $73, $99, $99, $99, $99, $99, $99, $99, $99
+    .db $70, $99, $99, $99, $99, $99, $99, $99, $99
+    .db $B3, $77, $77, $77, $77, $77, $77, $77, $77
 .assert (($0500 - *) >> 16) + 1, "samples run into the code"
 
 ; ---- start
@@ -154,6 +159,9 @@ dsp_setup:
     MOV X,A
     CMP X,#$50
     BNE .vreg
+    MOV A,#$30 | V_SRCN           ; voice 3 plays the noise sample
+    MOV Y,#2
+    MOVW DSPADDR,YA
     MOV A,#$40 | V_SRCN           ; voice 4 plays the pulse
     MOV Y,#1
     MOVW DSPADDR,YA
@@ -161,7 +169,7 @@ dsp_setup:
     MOV Y,#0
     MOVW DSPADDR,YA
     MOV A,#FLG
-    MOV Y,#FLG_ECHO_OFF           ; unmuted; the noise clock comes with the first noise write
+    MOV Y,#FLG_ECHO_OFF           ; unmuted, echo writes stay off
     MOVW DSPADDR,YA
     MOV A,#KON                    ; the only key-on: voices 0-4, envelope still 0
     MOV Y,#$1F
@@ -169,8 +177,8 @@ dsp_setup:
     RET
 
 ; Registers set once: echo silent and harmless (muted return, no feedback, no voice sends,
-; the 4-byte buffer in a page of ours, writes off), no pitch modulation, white noise on
-; voice 3, the sample directory, main volume. The FIR taps only shape the echo return,
+; the 4-byte buffer in a page of ours, writes off), no pitch modulation, no DSP noise, the
+; sample directory, main volume. The FIR taps only shape the echo return,
 ; which EVOL mutes, so they are left as they are.
 ; Main volume 96/128: four tone voices at full level sum to about 28000 inside the DSP;
 ; SPC players amplify the DSP output further (libgme by about 1.28), and 96 keeps that sum
@@ -178,7 +186,7 @@ dsp_setup:
 MAIN_VOLUME = 96
 init_regs:
     .db MVOLL, MAIN_VOLUME, MVOLR, MAIN_VOLUME, EVOLL, 0, EVOLR, 0, EFB, 0, EON, 0, EDL, 0
-    .db ESA, hi(echo_area), PMON, 0, NON, $08, DIR, hi(sample_dir)
+    .db ESA, hi(echo_area), PMON, 0, NON, 0, DIR, hi(sample_dir)
     .db $FF
 ; VOLL, VOLR, PITCHL, PITCHH, SRCN, ADSR1 (bit 7 clear: GAIN mode), ADSR2, GAIN (direct 0)
 voice_init:
@@ -516,6 +524,10 @@ psg_write:
     OR A,tmp
     MOV regl+X,A
 .mark:
+    CMP X,#6
+    BNE .dirty
+    MOV noise_reset,#1
+.dirty:
     MOV A,!bit_of+X
     OR A,dirty
     MOV dirty,A
@@ -563,6 +575,11 @@ flush:
 .noise_clock:
     CALL noise_clock
     MOV noise_set,#1
+    BBC noise_reset.0,.noise_volume
+    MOV noise_reset,#0            ; a noise write restarts the chip's shift register:
+    MOV A,#KON                    ; both noise voices start their samples again
+    MOV Y,#$18
+    MOVW DSPADDR,YA
 .noise_volume:
     CALL noise_volume
 .done:
@@ -618,8 +635,8 @@ channel_mask:
     .db $11, $22, $44, $88
 
 ; noise_clock: noise control changed (or tone 2 while it clocks the noise). The shift
-; clock is the tone rate of period 16, 32, 64 or tone 2's period; the pulse voice plays at
-; that tone pitch, the white-noise clock is the DSP rate nearest to it.
+; clock is the tone rate of period 16, 32, 64 or tone 2's period: the pulse voice plays at
+; that tone pitch (16 samples a shift), the white-noise voice at an eighth of it (2).
 noise_clock:
     MOV A,regl+6
     AND A,#3
@@ -642,44 +659,17 @@ noise_clock:
     MOVW YA,pitch
     MOV X,#$40
     CALL set_pitch
-    MOV X,#0
-.rate:
-    MOV A,!rate_below_lo+X        ; first DSP rate whose upper bound lies above the pitch
-    MOV tmp,A
-    MOV A,!rate_below_hi+X
-    MOV tmp+1,A
+    MOV count,#3
+.eighth:
+    LSR pitch+1
+    ROR pitch
+    DBNZ count,.eighth
     MOVW YA,pitch
-    CMPW YA,tmp
-    BCC .found
-    INC X
-    CMP X,#RATE_BOUNDS
-    BNE .rate
-.found:
-    INC X
-    MOV A,X
-    OR A,#FLG_ECHO_OFF
-    MOV Y,A
-    MOV A,#FLG
-    MOVW DSPADDR,YA
-    RET
+    MOV X,#$30
+    JMP set_pitch
 
 noise_period:
     .db 16, 32, 64
-
-; Upper bounds of the DSP noise rates 1, 2, ... in pitch units (pitch = 2.048 * Hz): the
-; geometric mean of neighbouring rates, so a shift clock gets the rate nearest on a log
-; scale. Rates above 8000 Hz lie beyond the top pitch and are never chosen.
-rate_below_lo:
-    .db lo(37), lo(47), lo(57), lo(74), lo(93), lo(114), lo(148), lo(187), lo(229)
-    .db lo(296), lo(374), lo(458), lo(591), lo(748), lo(916), lo(1182), lo(1496)
-    .db lo(1832), lo(2365), lo(2991), lo(3664), lo(4730), lo(5983), lo(7327), lo(9459)
-    .db lo(11965), lo(14654)
-rate_below_hi:
-    .db hi(37), hi(47), hi(57), hi(74), hi(93), hi(114), hi(148), hi(187), hi(229)
-    .db hi(296), hi(374), hi(458), hi(591), hi(748), hi(916), hi(1182), hi(1496)
-    .db hi(1832), hi(2365), hi(2991), hi(3664), hi(4730), hi(5983), hi(7327), hi(9459)
-    .db hi(11965), hi(14654)
-RATE_BOUNDS = * - rate_below_hi
 
 ; noise_volume: the noise attenuation goes to the voice of the current noise kind
 ; (voice 3 white, voice 4 periodic); the other one is silent.
@@ -819,19 +809,19 @@ set_volume:
 
 ; Levels for attenuation 0-15: each step 2 dB down (10^(-v/10) of step 0), 15 silent.
 ; VOL * GAIN pairs found by search; all within 0.03 dB of the ideal level, so the quiet
-; end is as exact as the loud one. Tone rows are for the square at full swing; the white
-; and periodic rows are scaled so that noise sits against the tones as on the PSG.
+; end is as exact as the loud one. Tone rows serve the square and the white noise; the
+; periodic rows are scaled so that the pulse sits against the tones as on the PSG.
 TONE_ROWS = 0
-WHITE_ROWS = 16
-PERIODIC_ROWS = 32
+WHITE_ROWS = 0                    ; the noise sample swings as far as the square wave
+PERIODIC_ROWS = 16
 vol_row:
     .db 127, 105, 87, 77, 51, 44, 33, 28, 36, 16, 16, 12, 10, 7, 6, 0
-    .db 71, 35, 43, 21, 37, 21, 12, 10, 9, 7, 7, 7, 17, 4, 2, 0
     .db 105, 94, 76, 70, 67, 50, 34, 27, 20, 19, 13, 9, 9, 7, 6, 0
 gain_row:
     .db 127, 122, 117, 105, 126, 116, 123, 115, 71, 127, 101, 107, 102, 116, 107, 0
-    .db 72, 116, 75, 122, 55, 77, 107, 102, 90, 92, 73, 58, 19, 64, 102, 0
     .db 125, 111, 109, 94, 78, 83, 97, 97, 104, 87, 101, 116, 92, 94, 87, 0
+
+.include "noise.s"
 
 code_end:
 .assert (($1000 - code_end) >> 16) + 1, "code runs into the echo page"

@@ -11,7 +11,6 @@ namespace {
 constexpr std::uint8_t kYm2612TimerALow = 0x25;
 constexpr std::uint8_t kYm2612TimerB = 0x26;
 constexpr std::uint8_t kYm2612TimerControl = 0x27;
-constexpr std::uint32_t kPcmSeekLength = 5;
 
 // Where the GD3 tag begins, when it lies among the command bytes; else 0.
 std::uint32_t Gd3Start(const LoadedInput& input) {

@@ -46,15 +46,21 @@ regh     = $30   ; 8 bytes: PSG registers, bits 9-8 (tone periods only)
 muted    = $38   ; 6 bytes, indexed by chreg: 1 while the channel's period is too short to hear
 noise_set = $3E  ; bit 0: the noise clock has been set
 noise_reset = $3F ; bit 0: the noise register was written since the last flush
-dp_end   = $40
+cptr     = $40   ; word: pitch cache entry of the current period
+use_cache = $42  ; bit 0: the pitch cache is usable
+dp_end   = $43
 
 STREAM     = $1100
 HDR_EOF    = STREAM + $04
 HDR_CLOCK  = STREAM + $0C
+HDR_GD3    = STREAM + $14
 HDR_LOOP   = STREAM + $1C
 HDR_PSGFLG = STREAM + $2B
 HDR_DATA   = STREAM + $34
 NTSC_CLOCK = 3579545
+; Pitch cache: one word per period (index N & $3FF), 0 until computed. It takes the top
+; 2 KB below $FFC0, which the image holds as zeros unless the stream reaches that far.
+PITCH_CACHE = $F7C0
 
 ; The assembler has no comparisons: (d >> 16) + 1 is 0, failing an .assert, exactly when
 ; the difference d is negative.
@@ -112,6 +118,7 @@ start:
     BNE .clear
     CALL dsp_setup
     CALL read_header
+    CALL check_cache
     MOV stereo,#$FF               ; every channel on both sides until a stereo byte
     MOV A,#$0F                    ; every channel silent until the song sets it (the
     MOV regl+1,A                  ; voices already are)
@@ -286,6 +293,60 @@ read_header:
     MOV Y,#0
     MOVW loop_at,YA
 .loop_ok:
+    RET
+
+; check_cache: the pitch cache is usable when the stream (the flag groups, and the tag
+; behind them when the header points at one) ends at or below PITCH_CACHE.
+check_cache:
+    MOV A,!HDR_GD3+2
+    OR A,!HDR_GD3+3
+    BNE .no
+    MOV A,!HDR_GD3
+    MOV Y,!HDR_GD3+1
+    MOVW tmp,YA
+    MOVW YA,tmp
+    BEQ .groups
+    MOV A,#lo(HDR_GD3)            ; tag at $1114 + field: "Gd3 ", version, 32-bit length
+    MOV Y,#hi(HDR_GD3)
+    ADDW YA,tmp
+    BCS .no
+    MOVW tmp,YA
+    MOV Y,#10
+    MOV A,[tmp]+Y
+    MOV Y,#11
+    OR A,[tmp]+Y
+    BNE .no
+    MOV Y,#9
+    MOV A,[tmp]+Y
+    PUSH A
+    DEC Y
+    MOV A,[tmp]+Y
+    POP Y
+    ADDW YA,tmp
+    BCS .no
+    MOVW tmp,YA
+    MOV A,#12
+    MOV Y,#0
+    BRA .add
+.groups:
+    MOV A,!HDR_EOF+2
+    OR A,!HDR_EOF+3
+    BNE .no
+    MOV A,!HDR_EOF
+    MOV Y,!HDR_EOF+1
+    MOVW tmp,YA
+    MOV A,#lo(STREAM + 4)
+    MOV Y,#hi(STREAM + 4)
+.add:
+    ADDW YA,tmp
+    BCS .no
+    MOVW tmp,YA
+    MOV A,#lo(PITCH_CACHE)
+    MOV Y,#hi(PITCH_CACHE)
+    CMPW YA,tmp
+    BCC .no
+    MOV use_cache,#1
+.no:
     RET
 
 ; ---- the stream: flag groups of eight entries
@@ -708,8 +769,41 @@ period_pitch:
     BBC zero_1k.0,.short          ; 0 means 1024 on TI chips, no tone on Sega's
     MOV den+1,#4
 .long:
+    BBS use_cache.0,.cached
     CALL divide
     MOVW pitch,YA
+    CLRC
+    RET
+.cached:
+    MOV A,den                     ; cptr = PITCH_CACHE + 2 * (N & $3FF)
+    ASL A
+    MOV tmp,A
+    MOV A,den+1
+    AND A,#$03
+    ROL A
+    MOV tmp+1,A
+    MOV A,#lo(PITCH_CACHE)
+    MOV Y,#hi(PITCH_CACHE)
+    ADDW YA,tmp
+    MOVW cptr,YA
+    MOV Y,#0
+    MOV A,[cptr]+Y
+    MOV pitch,A
+    INC Y
+    MOV A,[cptr]+Y
+    MOV pitch+1,A
+    OR A,pitch
+    BEQ .miss
+    CLRC
+    RET
+.miss:
+    CALL divide                   ; first use of this period: divide once, keep it
+    MOVW pitch,YA
+    MOV Y,#0
+    MOV [cptr]+Y,A
+    INC Y
+    MOV A,pitch+1
+    MOV [cptr]+Y,A
     CLRC
     RET
 .short:

@@ -19,7 +19,7 @@ void ReserveLarge(ByteBuffer* buffer, std::size_t size) {
   const auto begin = reinterpret_cast<std::uintptr_t>(buffer->data());
   const std::uintptr_t first = (begin + kHugePageSize - 1) & ~(kHugePageSize - 1);
   const std::uintptr_t last = (begin + buffer->capacity()) & ~(kHugePageSize - 1);
-  if (last > first) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+  if (last > first) madvise(buffer->data() + (first - begin), last - first, MADV_HUGEPAGE);
 }
 
 }  // namespace brevox

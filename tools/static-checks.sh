@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# cppcheck and clang-tidy (checks in .clang-tidy) over our C++ code; nonzero
+# exit on any finding. Uses build/compile_commands.json, configuring build/ first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sources=$(ls app/*.cpp input/*.cpp packer/*.cpp spc/*.cpp tools/spcasm/*.cpp tools/render/*.cpp)
+
+echo "== cppcheck"
+cppcheck --quiet --enable=warning,performance,portability --error-exitcode=1 -I . $sources
+
+echo "== clang-tidy"
+cmake -S . -B build >/dev/null
+findings=$(echo "$sources" | xargs -P2 -n4 clang-tidy -p build --quiet 2>&1 | grep -E "(warning|error):" || true)
+if [ -n "$findings" ]; then
+  echo "$findings"
+  exit 1
+fi
+echo "no findings"

@@ -47,8 +47,9 @@ muted    = $38   ; 6 bytes, indexed by chreg: 1 while the channel's period is to
 noise_set = $3E  ; bit 0: the noise clock has been set
 noise_reset = $3F ; bit 0: the noise register was written since the last flush
 cptr     = $40   ; word: pitch cache entry of the current period
-use_cache = $42  ; bit 0: the pitch cache is usable
-dp_end   = $43
+use_cache = $42  ; bit 0: the pitch cache is usable; bit 1: it is being cleared
+cleared  = $43   ; steps of clear_step done (0-255)
+dp_end   = $44
 
 STREAM     = $1100
 HDR_EOF    = STREAM + $04
@@ -59,7 +60,7 @@ HDR_PSGFLG = STREAM + $2B
 HDR_DATA   = STREAM + $34
 NTSC_CLOCK = 3579545
 ; Pitch cache: one word per period (index N & $3FF), 0 until computed. It takes the top
-; 2 KB below $FFC0, which the image holds as zeros unless the stream reaches that far.
+; 2 KB below $FFC0 when the stream leaves them free, and is cleared before use.
 PITCH_CACHE = $F7C0
 
 ; The assembler has no comparisons: (d >> 16) + 1 is 0, failing an .assert, exactly when
@@ -295,8 +296,9 @@ read_header:
 .loop_ok:
     RET
 
-; check_cache: the pitch cache is usable when the stream (the flag groups, and the tag
-; behind them when the header points at one) ends at or below PITCH_CACHE.
+; check_cache: the pitch cache can be used when the stream (the flag groups, and the tag
+; behind them when the header points at one) ends at or below PITCH_CACHE; it is then
+; cleared first, a step at a time.
 check_cache:
     MOV A,!HDR_GD3+2
     OR A,!HDR_GD3+3
@@ -345,8 +347,30 @@ check_cache:
     MOV Y,#hi(PITCH_CACHE)
     CMPW YA,tmp
     BCC .no
-    MOV use_cache,#1
+    MOV use_cache,#2
 .no:
+    RET
+
+; clear_step: zeroes the next 8 bytes of the pitch cache, one in each of its pages; the
+; 256th step puts it in use. Bytes after the end command are kept in the image and no
+; header field measures them, so they may reach into the cache, where a stale word would
+; pass for a pitch already computed. Waits take these steps, so that clearing delays
+; neither the start of the song nor any command by more than one step (about 60 us).
+clear_step:
+    MOV X,cleared
+    MOV A,#0
+    MOV !PITCH_CACHE+X,A
+    MOV !PITCH_CACHE+$100+X,A
+    MOV !PITCH_CACHE+$200+X,A
+    MOV !PITCH_CACHE+$300+X,A
+    MOV !PITCH_CACHE+$400+X,A
+    MOV !PITCH_CACHE+$500+X,A
+    MOV !PITCH_CACHE+$600+X,A
+    MOV !PITCH_CACHE+$700+X,A
+    INC cleared
+    BNE .more
+    MOV use_cache,#1
+.more:
     RET
 
 ; ---- the stream: flag groups of eight entries
@@ -518,6 +542,9 @@ wait_ya:
     CALL flush
 .wait:
     CALL poll
+    BBC use_cache.1,.owed
+    CALL clear_step
+.owed:
     MOV A,owed+2
     BMI .done
     OR A,owed+1

@@ -63,8 +63,6 @@ NTSC_CLOCK = 3579545
 ; 2 KB below $FFC0 when the stream leaves them free, and is cleared before use.
 PITCH_CACHE = $F7C0
 
-; The assembler has no comparisons: (d >> 16) + 1 is 0, failing an .assert, exactly when
-; the difference d is negative.
 
 ; ---- sample directory and BRR samples
 .org $0200
@@ -98,7 +96,7 @@ pulse:
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $70, $99, $99, $99, $99, $99, $99, $99, $99
     .db $B3, $77, $77, $77, $77, $77, $77, $77, $77
-.assert (($0500 - *) >> 16) + 1, "samples run into the code"
+.assert * <= $0500, "samples run into the code"
 
 ; ---- start
 .org $0500
@@ -434,8 +432,7 @@ cmd_class:
     .fill $50, C_NONE             ; $90-$DF
     .db C_SKIP4                   ; $E0 dddddddd
     .fill $1F, C_NONE             ; $E1-$FF
-.assert ((* - cmd_class - 256) >> 16) + 1, "cmd_class needs 256 entries"
-.assert ((cmd_class + 256 - *) >> 16) + 1, "cmd_class needs 256 entries"
+.assert * - cmd_class == 256, "cmd_class needs 256 entries"
 
 cmd_none:
     JMP next
@@ -945,10 +942,10 @@ gain_row:
 .include "noise.s"
 
 code_end:
-.assert (($1000 - code_end) >> 16) + 1, "code runs into the echo page"
+.assert code_end <= $1000, "code runs into the echo page"
 
 ; The echo unit's buffer (4 bytes with EDL 0); FLG bit 5 keeps it from being written.
 .org $1000
 echo_area:
     .ds 4
-.assert (($1100 - *) >> 16) + 1, "the player must end below the stream at $1100"
+.assert * <= $1100, "the player must end below the stream at $1100"

@@ -68,6 +68,7 @@ TEST(Errors, EachFaultIsReportedOnceWithItsLine) {
       {".org", "test.s:2", "wrong number of arguments"},
       {".assert 0, \"player too big\"", "test.s:2", "assertion failed: player too big"},
       {".assert * - $0200", "test.s:2", "assertion failed"},
+      {".db 1, 2\n.assert * <= $0201, \"too big\"", "test.s:3", "assertion failed: too big"},
       {"x: NOP\nx: NOP", "test.s:3", "'x' is defined twice"},
       {"k = 1\nk = 2", "test.s:3", "'k' is defined twice"},
       {"k = nowhere + 1", "test.s:2", "constant 'k' uses undefined symbol 'nowhere'"},

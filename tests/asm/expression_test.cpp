@@ -32,6 +32,11 @@ TEST(Expressions, PrecedenceNumbersAndByteSelection) {
       // Beyond 64 bits values wrap instead of overflowing.
       {"lo($FFFFFFFF*$FFFFFFFF*$FFFFFFFF)", 0xFF}, {"lo(-($8000*$10000*$10000*$10000)/-1)", 0},
       {"($8000*$10000*$10000*$10000)%-1", 0},
+      // Comparisons give 1 or 0, below the shifts and above the bitwise operators.
+      {"3<4", 1},            {"4<4", 0},            {"4<=4", 1},           {"5<=4", 0},
+      {"-1<0", 1},           {"5>4", 1},            {"4>=5", 0},           {"2==2", 1},
+      {"2!=2", 0},           {"1<<2<8", 1},         {"8>>1>4", 0},         {"1<2==1", 1},
+      {"2&1==1", 0},         {"1+1<3", 1},          {"4<5|8", 9},          {"$1100-*>=0", 1},
   };
   for (const ValueCase& c : cases) {
     const auto result = AssembleText(".org $0280\nv = " + std::string(c.expr) + "\nlater = 10\n");

@@ -65,8 +65,10 @@ class Parser {
   }
 
   const BinaryOp* PeekBinary() {
-    static const BinaryOp kOps[] = {{"<<", 4}, {">>", 4}, {"|", 1}, {"^", 2}, {"&", 3}, {"+", 5},
-                                    {"-", 5},  {"*", 6},  {"/", 6}, {"%", 6}};
+    // Two-character tokens first, so that "<" does not take the start of "<<" or "<=".
+    static const BinaryOp kOps[] = {{"<<", 6}, {">>", 6}, {"<=", 5}, {">=", 5}, {"==", 4}, {"!=", 4},
+                                    {"<", 5},  {">", 5},  {"|", 1},  {"^", 2},  {"&", 3},  {"+", 7},
+                                    {"-", 7},  {"*", 8},  {"/", 8},  {"%", 8}};
     SkipSpace();
     for (const BinaryOp& op : kOps) {
       if (text_.substr(pos_, std::char_traits<char>::length(op.token)) == op.token) return &op;
@@ -99,6 +101,12 @@ class Parser {
     else if (op == "^") a.value = x ^ y;
     else if (op == "<<") a.value = (y < 0 || y > 62) ? 0 : static_cast<std::int64_t>(static_cast<std::uint64_t>(x) << y);
     else if (op == ">>") a.value = (y < 0 || y > 62) ? (x < 0 ? -1 : 0) : (x >> y);
+    else if (op == "==") a.value = x == y ? 1 : 0;
+    else if (op == "!=") a.value = x != y ? 1 : 0;
+    else if (op == "<") a.value = x < y ? 1 : 0;
+    else if (op == "<=") a.value = x <= y ? 1 : 0;
+    else if (op == ">") a.value = x > y ? 1 : 0;
+    else if (op == ">=") a.value = x >= y ? 1 : 0;
     else {  // "/" or "%"
       if (y == 0) {
         if (a.known) Fail("division by zero");

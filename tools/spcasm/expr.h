@@ -1,8 +1,8 @@
 // Expression evaluation for operands and directives.
 //
 // Syntax: numbers $1F, 0x1F, %1010, 0b1010, 123, 'c'; symbols; '*' = address of the current
-// line; lo(e) / hi(e) = low / high byte; unary - ~ +; binary * / % + - << >> & ^ | with C
-// precedence; parentheses.
+// line; lo(e) / hi(e) = low / high byte; unary - ~ +; binary * / % + - << >> < <= > >= == !=
+// & ^ | with C precedence, comparisons giving 1 or 0; parentheses.
 #pragma once
 
 #include <cstdint>

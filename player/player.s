@@ -63,7 +63,6 @@ NTSC_CLOCK = 3579545
 ; 2 KB below $FFC0 when the stream leaves them free, and is cleared before use.
 PITCH_CACHE = $F7C0
 
-
 ; ---- sample directory and BRR samples
 .org $0200
 sample_dir:

@@ -2,7 +2,9 @@
 CONTROL  = $F1    ; timer enables, IPL ROM mapping
 DSPADDR  = $F2    ; DSP register index
 DSPDATA  = $F3    ; DSP register data
+T0TARGET = $FA    ; timer 0 divider (8 kHz base)
 T2TARGET = $FC    ; timer 2 divider (64 kHz base)
+T0OUT    = $FD    ; timer 0 4-bit tick counter, cleared by reading
 T2OUT    = $FF    ; timer 2 4-bit tick counter, cleared by reading
 
 ; global DSP registers
@@ -37,4 +39,7 @@ V_VOLR   = 1
 V_PITCHL = 2
 V_PITCHH = 3
 V_SRCN   = 4
+V_ADSR1  = 5
+V_ADSR2  = 6
 V_GAIN   = 7
+V_ENVX   = 8

@@ -1,135 +1,100 @@
+; ---- The PSG's noise samples, made in the heap at start-up.
+;
 ; White noise as the PSG makes it: the first 1024 output bits of its 16-bit shift register
 ; after a reset (feedback from bits 0 and 3 into bit 15, started at $8000), each held for
-; two samples (+7 for a 1, -7 for a 0, shift 10 as the square wave). 128 blocks, the last
-; one loops back to the first. Played at one eighth of the tone pitch of the shift clock's
-; period, every bit lasts one shift; a noise write keys the voice on, as the chip resets
-; its register.
-noise:
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $99
-    .db $A0, $99, $77, $99, $99, $99, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $77, $99
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $77
-    .db $A0, $77, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $77, $99, $77
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $77, $77, $99, $99, $77, $99, $77
-    .db $A0, $77, $99, $99, $77, $99, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $99, $77
-    .db $A0, $99, $77, $99, $99, $99, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $77, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $77, $99, $77, $99, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $77, $77
-    .db $A0, $77, $77, $99, $77, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $77, $77, $77, $99, $77
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $77
-    .db $A0, $77, $77, $77, $77, $99, $77, $99, $77
-    .db $A0, $77, $99, $99, $77, $77, $77, $77, $99
-    .db $A0, $99, $77, $99, $77, $77, $99, $99, $77
-    .db $A0, $99, $77, $77, $99, $77, $77, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $99, $77, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $99, $99, $77, $99
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $99
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $77, $99, $99, $77, $77, $99, $99
-    .db $A0, $99, $99, $99, $77, $99, $99, $77, $99
-    .db $A0, $99, $99, $77, $99, $77, $77, $99, $99
-    .db $A0, $77, $99, $99, $99, $99, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $99
-    .db $A0, $77, $99, $99, $77, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $99, $77, $77, $99, $99
-    .db $A0, $99, $77, $99, $77, $99, $99, $99, $77
-    .db $A0, $99, $77, $77, $99, $77, $77, $77, $99
-    .db $A0, $77, $77, $99, $77, $77, $99, $77, $99
-    .db $A0, $99, $99, $99, $77, $77, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $77, $99
-    .db $A0, $77, $77, $99, $77, $77, $99, $99, $99
-    .db $A0, $99, $77, $99, $77, $77, $77, $99, $99
-    .db $A0, $99, $99, $99, $77, $77, $99, $77, $99
-    .db $A0, $77, $99, $77, $77, $77, $77, $99, $99
-    .db $A0, $77, $77, $99, $99, $77, $77, $77, $77
-    .db $A0, $99, $77, $99, $77, $77, $99, $77, $99
-    .db $A0, $77, $99, $77, $77, $99, $77, $99, $77
-    .db $A0, $77, $99, $99, $99, $77, $77, $77, $77
-    .db $A0, $99, $99, $99, $77, $77, $99, $99, $77
-    .db $A0, $77, $77, $77, $77, $99, $77, $77, $77
-    .db $A0, $77, $77, $99, $77, $99, $77, $77, $99
-    .db $A0, $99, $77, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $77, $77, $99, $99, $77, $99, $99
-    .db $A0, $99, $99, $99, $99, $99, $99, $77, $99
-    .db $A0, $99, $77, $99, $99, $99, $77, $99, $99
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $77, $77, $99, $99, $77, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $99, $99, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $99, $77
-    .db $A0, $99, $77, $99, $99, $99, $99, $99, $99
-    .db $A0, $99, $77, $99, $99, $99, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $99, $99, $77, $99
-    .db $A0, $99, $77, $99, $77, $77, $99, $99, $77
-    .db $A0, $99, $77, $99, $77, $99, $99, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $99, $77, $77
-    .db $A0, $77, $77, $99, $77, $99, $77, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $77, $99, $77
-    .db $A0, $99, $77, $77, $77, $99, $77, $99, $99
-    .db $A0, $99, $77, $77, $99, $99, $77, $77, $99
-    .db $A0, $77, $77, $99, $77, $99, $77, $77, $77
-    .db $A0, $99, $77, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $77, $77, $99, $77, $77, $99, $77
-    .db $A0, $77, $77, $99, $77, $99, $99, $77, $77
-    .db $A0, $99, $99, $99, $99, $99, $99, $77, $77
-    .db $A0, $99, $77, $99, $99, $77, $99, $77, $77
-    .db $A0, $99, $99, $99, $77, $77, $99, $99, $77
-    .db $A0, $99, $99, $99, $77, $99, $99, $77, $77
-    .db $A0, $77, $77, $99, $77, $99, $99, $99, $77
-    .db $A0, $77, $99, $99, $99, $77, $77, $99, $77
-    .db $A0, $99, $77, $99, $77, $77, $77, $99, $77
-    .db $A0, $77, $77, $77, $99, $99, $77, $77, $77
-    .db $A0, $77, $99, $77, $77, $99, $99, $77, $99
-    .db $A0, $77, $77, $99, $77, $77, $99, $77, $99
-    .db $A0, $99, $99, $77, $99, $99, $77, $99, $99
-    .db $A0, $99, $99, $99, $99, $77, $99, $77, $77
-    .db $A0, $99, $99, $99, $99, $99, $77, $99, $99
-    .db $A0, $99, $77, $99, $77, $99, $99, $77, $77
-    .db $A0, $99, $99, $77, $99, $99, $77, $77, $99
-    .db $A0, $77, $77, $99, $99, $77, $99, $77, $99
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $77, $99, $99, $77, $77, $99, $77, $99
-    .db $A0, $77, $99, $99, $77, $99, $77, $99, $99
-    .db $A0, $99, $77, $99, $99, $77, $77, $77, $99
-    .db $A0, $99, $99, $77, $77, $99, $77, $77, $99
-    .db $A0, $99, $99, $77, $77, $77, $77, $77, $77
-    .db $A0, $77, $99, $99, $99, $99, $77, $77, $77
-    .db $A0, $77, $77, $99, $99, $99, $99, $77, $77
-    .db $A0, $77, $99, $77, $77, $77, $99, $99, $77
-    .db $A0, $77, $77, $99, $77, $77, $77, $77, $99
-    .db $A0, $99, $77, $77, $77, $99, $77, $77, $77
-    .db $A0, $99, $99, $77, $99, $77, $77, $99, $77
-    .db $A0, $77, $77, $99, $99, $77, $77, $77, $99
-    .db $A0, $99, $77, $99, $99, $99, $99, $77, $77
-    .db $A0, $77, $99, $77, $77, $77, $77, $99, $99
-    .db $A0, $99, $77, $99, $77, $77, $77, $77, $99
-    .db $A0, $99, $77, $99, $77, $77, $77, $77, $99
-    .db $A0, $77, $99, $77, $99, $77, $77, $99, $99
-    .db $A0, $77, $99, $77, $99, $77, $99, $77, $77
-    .db $A0, $77, $77, $99, $99, $77, $99, $99, $77
-    .db $A0, $77, $77, $77, $77, $99, $77, $99, $77
-    .db $A0, $77, $99, $99, $99, $99, $77, $77, $99
-    .db $A0, $99, $77, $99, $77, $77, $99, $99, $77
-    .db $A0, $77, $99, $77, $77, $99, $77, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $77, $99, $99
-    .db $A0, $99, $99, $99, $77, $99, $99, $99, $99
-    .db $A0, $99, $99, $77, $77, $99, $77, $99, $99
-    .db $A0, $77, $99, $99, $77, $99, $99, $99, $77
-    .db $A3, $77, $99, $99, $77, $99, $99, $99, $99
+; two samples (+7 for a 1, -7 for a 0, shift 10 as the square wave): 128 blocks, the last
+; one looping back to the first. Played at one eighth of the tone pitch of the shift clock's
+; period, every bit lasts one shift; a noise write keys the voice on, as the chip resets its
+; register.
+;
+; Periodic noise is one pulse in 16 shifts: 16 blocks of 16 samples, the last one high
+; (after a reset the register's one bit reaches the output at the 16th shift); played at
+; the tone pitch of the shift clock's period, each block lasts one shift. High 7168 (shift
+; 11) and low -448 (shift 7) make the pulse almost free of DC, which would only eat headroom.
+WHITE_NOISE_SIZE = 128 * 9
+PULSE_SIZE = 16 * 9
+
+; make_noise: places both samples at the heap's start (heap moves past them) and makes the
+; pulse now; the white noise is made a block at a time in the background (noise_step), so
+; that the song starts at once. The caller has checked that they fit.
+make_noise:
+    MOVW YA,heap
+    MOVW noise_dst,YA
+    MOV A,#lo(WHITE_NOISE_SIZE)
+    MOV Y,#hi(WHITE_NOISE_SIZE)
+    ADDW YA,heap
+    MOVW pulse_noise,YA
+    MOVW dst,YA
+    MOV lfsr,#$00
+    MOV lfsr+1,#$80
+    MOV noise_blocks,#128
+    MOV count,#16
+.pulse:
+    MOV A,#$70
+    MOV X,#$99
+    CMP count,#1
+    BNE .fill
+    MOV A,#$B3
+    MOV X,#$77
+.fill:
+    MOV Y,#0
+    MOV [dst]+Y,A
+    MOV A,X
+.byte:
+    INC Y
+    MOV [dst]+Y,A
+    CMP Y,#8
+    BNE .byte
+    MOV A,#9
+    MOV Y,#0
+    ADDW YA,dst
+    MOVW dst,YA
+    CALL poll                     ; setting up must not let the timer overflow
+    DBNZ count,.pulse
+    MOVW YA,dst
+    MOVW heap,YA
+    RET
+
+; noise_step: the next block of the white noise. After the last one the noise channel is
+; looked at again, since it may have been waiting for its sample.
+noise_step:
+    MOV A,#$A0
+    CMP noise_blocks,#1
+    BNE .header
+    MOV A,#$A3
+.header:
+    MOV Y,#0
+    MOV [noise_dst]+Y,A
+.bit:
+    INC Y
+    MOV A,#$99
+    BBC lfsr.0,.low
+    MOV A,#$77
+.low:
+    MOV [noise_dst]+Y,A
+    MOV A,lfsr                    ; feedback: bit 0 xor bit 3, into bit 15
+    MOV tmp,A
+    LSR A
+    LSR A
+    LSR A
+    EOR A,tmp
+    LSR A
+    ROR lfsr+1
+    ROR lfsr
+    CMP Y,#8
+    BNE .bit
+    MOV A,#9
+    MOV Y,#0
+    ADDW YA,noise_dst
+    MOVW noise_dst,YA
+    DBNZ noise_blocks,.done
+    MOV A,#lo(WHITE_NOISE_SIZE)
+    MOV Y,#hi(WHITE_NOISE_SIZE)
+    MOVW tmp,YA
+    MOVW YA,noise_dst
+    SUBW YA,tmp
+    MOVW white_noise,YA
+    OR psg_dirty,#$80
+    SET1 pending.0
+.done:
+    RET

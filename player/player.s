@@ -35,16 +35,13 @@ sample      = tmp + 2             ; word: scratch of the voice helpers
 heap        = sample + 2          ; word: first free heap byte
 dst         = heap + 2            ; word: write pointer of the sample makers
 count       = dst + 2             ; loop counter
-bits        = count + 1           ; loop counter
-lfsr        = bits + 1            ; word: the noise maker's shift register
+lfsr        = count + 1           ; word: the noise maker's shift register
 ; voices
 v_owner     = lfsr + 2            ; 8: channel of each voice, $FF when free
 v_level     = v_owner + 8         ; 8: loudness of its note (0-127)
-v_age       = v_level + 8         ; 8: 0 while keyed, then 1, 2, ... as others are released
-v_timer     = v_age + 8           ; 8: 4 ms ticks until the envelope switch, 0 for none
-v_gain_next = v_timer + 8         ; 8: GAIN value of that switch
-v_entry     = v_gain_next + 8     ; 8: which of the voice's directory entries it plays
-new_owner   = v_entry + 8
+v_slot      = v_level + 8         ; 8: the waveform slot it plays
+v_want      = v_slot + 8          ; 8: the slot it waits for (its patch's)
+new_owner   = v_want + 8
 alloc_level = new_owner + 1
 best        = alloc_level + 1
 best_voice  = best + 1
@@ -72,17 +69,101 @@ noise_pitch = psg_pitch + 6       ; word: pitch of the pulse at the noise shift 
 noise_set   = noise_pitch + 2     ; bit 0: the noise clock has been set
 noise_reset = noise_set + 1       ; 1: the noise register was written since the last flush
 noise_restart = noise_reset + 1   ; 1: the noise sample starts again at this flush
-white_noise = noise_restart + 1   ; word: the white noise sample
+white_noise = noise_restart + 1   ; word: the white noise sample (0 while being made)
 pulse_noise = white_noise + 2     ; word: the periodic noise sample
 noise_dst   = pulse_noise + 2     ; word: where the next white noise block goes
 noise_blocks = noise_dst + 2      ; white noise blocks still to make
-dp_end      = noise_blocks + 1
+; FM
+channel     = noise_blocks + 1    ; the channel being brought to the DSP
+voice       = channel + 1         ; its voice ($FF none)
+events      = voice + 1           ; its ch_flags at this flush
+w_alg       = events + 1          ; work record: algorithm (0-7, 8 the YM2413's)
+w_fb        = w_alg + 1           ; feedback 0-7
+w_pan       = w_fb + 1            ; bit 7 left, bit 6 right
+w_wave      = w_pan + 1           ; bit k: operator k + 1 is a half sine
+w_cyc2      = w_wave + 1          ; 4: each operator's cycles a note period, in halves
+w_tl        = w_cyc2 + 4          ; 4: TL in 0.75 dB steps
+w_ar        = w_tl + 4            ; 4: rates R (0-63)
+w_d1r       = w_ar + 4            ; 4
+w_d2r       = w_d1r + 4           ; 4
+w_rr        = w_d2r + 4           ; 4
+w_d1l       = w_rr + 4            ; 4: sustain level in 3 dB steps
+key_code    = w_d1l + 4           ; 0-31, for the key scaling
+ks_add      = key_code + 1
+op_first    = ks_add + 1          ; load_operators: first register, register step
+op_step     = op_first + 1
+dt2         = op_step + 1
+reg_ptr     = dt2 + 1             ; word
+sig         = reg_ptr + 2         ; 9: signature of the work record's waveform
+carriers    = sig + 9             ; bit k: operator k + 1 is a carrier
+note_tl     = carriers + 1        ; the loudest carrier's TL
+note_vol    = note_tl + 1         ; its VOL
+main_op     = note_vol + 1        ; its operator (0-3)
+env_adsr1   = main_op + 1         ; note_envelope's results
+env_adsr2   = env_adsr1 + 1
+env_sr      = env_adsr2 + 1
+env_timer   = env_sr + 1
+env_next    = env_timer + 1
+env_release = env_next + 1
+env_d1      = env_release + 1
+env_d1l     = env_d1 + 1
+pitch64     = env_d1l + 1         ; word: DSP pitch of a 64-sample period
+fnum        = pitch64 + 2         ; word
+kf          = fnum + 2            ; word: clock constant of fnum_pitch
+product     = kf + 2              ; 4
+kf_opn      = product + 4         ; word: the YM2612's clock * 2 / 1125
+opn_latch   = kf_opn + 2          ; the last $A4-$A6 byte
+dac_on      = opn_latch + 1       ; bit 7: the YM2612's DAC replaces channel 6
+chip_gain   = dac_on + 1          ; level offset of the chip being loaded (0.75 dB steps)
+slot        = chip_gain + 1       ; waveform cache
+slot_ptr    = slot + 1            ; word
+slot_base   = slot_ptr + 2        ; word
+slot_count  = slot_base + 2
+slot_next   = slot_count + 1
+queued      = slot_next + 1       ; slots waiting to be made
+dp_end      = queued + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
-; ---- page 1
-SYNTH_BUFFER = $0100              ; 64 signed 16-bit samples of the waveform being made
-ch_voice    = $0180               ; 32: voice of each channel, $FF for none
-page1_end   = ch_voice + 32
+; ---- page 1: the synthesis's direct page (waveform.s runs it with SETP), channel tables,
+; the stack
+S_PAGE      = $0100
+s_buf       = $00                 ; 32: the block's 16 samples
+s_clear     = s_buf + 32          ; (cleared at each pass)
+s_phase     = s_clear             ; 4: operators' sine index
+s_fb1       = s_phase + 4         ; word: operator 1's last output
+s_fb2       = s_fb1 + 2           ; word: the one before
+acc         = s_fb2 + 2           ; word: the sample being summed
+s_count     = acc + 2             ; samples in the block so far
+s_clear_end = s_count + 1
+s_step      = s_clear_end         ; 4: sine steps a sample
+s_amp       = s_step + 4          ; 4: amplitude 0-255
+s_in        = s_amp + 4           ; 4: inputs (bit j: operator j + 1)
+s_half      = s_in + 4            ; 4: bit 7 half sine
+s_out       = s_half + 4          ; 4: outputs, low bytes
+s_outh      = s_out + 4           ; 4: high bytes
+s_fb        = s_outh + 4
+s_car       = s_fb + 1
+s_alg       = s_car + 1
+s_algx      = s_alg + 1
+s_slot      = s_algx + 1          ; word
+s_dst       = s_slot + 2          ; word
+s_making    = s_dst + 2           ; the slot being made, NOT_MAKING when none
+s_blocks    = s_making + 1        ; blocks left to make
+mod         = s_blocks + 1        ; word
+inputs      = mod + 2
+index       = inputs + 1
+value       = index + 1           ; word
+peak        = value + 2
+shift       = peak + 1
+high        = shift + 1
+round       = high + 1            ; word: rounding of the block's samples (big-endian)
+count1      = round + 2
+s_end       = count1 + 1
+NOT_MAKING  = $FF
+ch_voice    = S_PAGE + s_end      ; 32: voice of each channel, $FF for none
+ch_flags    = ch_voice + 32       ; 32: fm.s F_... bits
+ch_slot     = ch_flags + 32       ; 32: the waveform slot of the channel's last patch
+page1_end   = ch_slot + 32
 .assert page1_end <= $01D0, "page 1 tables run into the stack"
 STACK_TOP   = $FF                 ; the stack grows down from $01FF
 
@@ -92,12 +173,18 @@ HDR_EOF       = STREAM + $04
 HDR_PSG_CLOCK = STREAM + $0C
 HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
+HDR_OPN_CLOCK = $2C               ; (offset)
+OPN_CLOCK     = 7670453
 HDR_DATA      = STREAM + $34
 NTSC_CLOCK    = 3579545
-HEAP_END      = $FFC0             ; below the 64 bytes the boot ROM can cover
+HEAP_END      = $E000
+SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)             ; below the 64 bytes the boot ROM can cover
 
-; Channel numbers: PSG tones 0-2 and noise 3.
+; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9.
 CH_NOISE = 3
+CH_OPN = 4
+FIRST_FM_CHANNEL = CH_OPN
+CHANNELS = 10
 
 ; ---- sample directory and built-in samples
 DIRECTORY = $0200
@@ -106,6 +193,23 @@ DIRECTORY = $0200
 ; full volume near 7000, so five voices never clip. Header $A3: shift 10, filter 0, loop+end.
 square:
     .db $A3, $77, $77, $77, $77, $99, $99, $99, $99
+; The waveform cache's slot 0 (waveform.s): a sine, as the synthesis makes it for operator
+; 4 alone (algorithm 7).
+SLOT0:
+    .db 1, 7, 1, 1, 1, 1, $7F, $7F, $7F, 0
+    .db $A0, $01, $12, $33, $44, $55, $66, $67, $77, $A0, $77, $77, $66, $65, $54, $43
+    .db $32, $11, $A0, $0F, $FE, $DD, $CC, $BB, $AA, $A9, $99, $A3, $99, $99, $AA, $AB
+    .db $BC, $CD, $DE, $FF
+    .ds SLOT_SIZE - 46
+; voice tables read less often than those of the direct page
+v_age:                            ; 8: 0 while keyed, then 1, 2, ... as others are released
+    .ds 8
+v_timer:                          ; 8: 4 ms ticks until the envelope switch, 0 for none
+    .ds 8
+v_gain_next:                      ; 8: GAIN value of that switch
+    .ds 8
+v_entry:                          ; 8: which of the voice's directory entries it plays
+    .ds 8
 .assert * <= $0500, "data runs into the code"
 
 ; ---- start
@@ -141,6 +245,7 @@ start:
     CALL poll                     ; the timer's counter holds 15 ticks (3.75 ms)
     CALL read_header
     CALL psg_init
+    CALL fm_init
     CALL heap_setup
     MOV Y,#0
     JMP group
@@ -179,7 +284,7 @@ dsp_setup:
     RET
 
 ; Registers set once: echo silent and harmless (muted return, no feedback, no voice sends,
-; the 4-byte buffer in a page of ours, writes off), no pitch modulation, no DSP noise, the
+; writes off, so that its 4-byte buffer, wherever it is, is only read), no pitch modulation, no DSP noise, the
 ; sample directory, main volume. The FIR taps only shape the echo return,
 ; which EVOL mutes, so they are left as they are.
 ; Main volume 96/128: four tone voices at full level sum to about 28000 inside the DSP;
@@ -188,7 +293,7 @@ dsp_setup:
 MAIN_VOLUME = 96
 init_regs:
     .db MVOLL, MAIN_VOLUME, MVOLR, MAIN_VOLUME, EVOLL, 0, EVOLR, 0, EFB, 0, EON, 0, EDL, 0
-    .db ESA, hi(echo_area), PMON, 0, NON, 0, DIR, hi(DIRECTORY)
+    .db ESA, $FF, PMON, 0, NON, 0, DIR, hi(DIRECTORY)
     .db $FF
 
 ; read_header: the data start, the loop point and the end of the flag groups.
@@ -261,25 +366,27 @@ heap_setup:
     SUBW YA,tmp
     CMP Y,#hi(WHITE_NOISE_SIZE + PULSE_SIZE) + 1
     BCC .square_noise
-    JMP make_noise
+    CALL make_noise
+    JMP cache_setup
 .square_noise:
     MOV A,#lo(square)             ; no room: the square wave stands in for both
     MOV Y,#hi(square)
     MOVW pulse_noise,YA
     MOVW white_noise,YA
-    RET
+    JMP cache_setup
 
 .include "stream.s"
 .include "voices.s"
 .include "psg.s"
 .include "noise.s"
+low_code_end:
+.assert low_code_end <= $1100, "the player must end below the stream at $1100"
+; DEVELOPMENT ONLY: the FM code at $E000 until it fits below $1100
+.org $E000
+.include "fm.s"
+.include "waveform.s"
+.include "ym2612.s"
 .include "stubs.s"
 
 code_end:
-.assert code_end <= $1000, "code runs into the echo page"
-
-; The echo unit's buffer (4 bytes with EDL 0); FLG bit 5 keeps it from being written.
-.org $1000
-echo_area:
-    .ds 4
-.assert * <= $1100, "the player must end below the stream at $1100"
+.assert code_end <= $EE00, "dev area"

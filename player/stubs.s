@@ -1,7 +1,5 @@
 ; temporary stubs
 cmd_ym2413:
-cmd_ym2612_0:
-cmd_ym2612_1:
 cmd_ym2151:
     INC Y
     INC Y
@@ -42,7 +40,6 @@ cmd_stream_start:
 cmd_stream_stop:
     INC Y
     JMP next
-fm_flush:
 dac_flush:
 dac_tick:
 background:
@@ -50,5 +47,6 @@ background:
     BEQ .none
     JMP noise_step
 .none:
+    JMP background_waveform
 dac_data_block:
     RET

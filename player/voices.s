@@ -38,7 +38,7 @@ alloc_voice:
     MOV best,#0                   ; the voice released longest ago
     MOV X,#7
 .released:
-    MOV A,v_age+X
+    MOV A,!v_age+X
     CMP A,best
     BCC .next_released
     BEQ .next_released
@@ -80,12 +80,12 @@ alloc_voice:
     MOV A,X
     MOV !ch_voice+Y,A
     MOV A,#0
-    MOV v_timer+X,A
+    MOV !v_timer+X,A
 .own:
     MOV A,alloc_level
     MOV v_level+X,A
     MOV A,#0
-    MOV v_age+X,A
+    MOV !v_age+X,A
     CLRC
     RET
 
@@ -93,7 +93,7 @@ alloc_voice:
 ; stays its channel's until taken, so the channel's next note finds it again.
 release_voice:
     MOV A,#0
-    MOV v_timer+X,A
+    MOV !v_timer+X,A
     MOV Y,#7
 .age:
     MOV A,!v_age+Y
@@ -105,7 +105,7 @@ release_voice:
     DEC Y
     BPL .age
     MOV A,#1
-    MOV v_age+X,A
+    MOV !v_age+X,A
     RET
 
 ; free_voice: X = voice; silenced at once and given back.
@@ -118,9 +118,9 @@ free_voice:
     MOV v_owner+X,A
 .silence:
     MOV A,#0
-    MOV v_age+X,A
+    MOV !v_age+X,A
     MOV v_level+X,A
-    MOV v_timer+X,A
+    MOV !v_timer+X,A
 ; voice_off: X = voice; envelope and volume 0 at once (GAIN direct 0).
 voice_off:
     MOV A,X
@@ -149,12 +149,12 @@ silence_all:
 ; voice's other directory entry receives it and SRCN moves there.
 voice_sample:
     MOVW sample,YA
-    MOV A,v_entry+X
+    MOV A,!v_entry+X
     EOR A,#1
-    MOV v_entry+X,A
+    MOV !v_entry+X,A
     MOV A,X
     ASL A
-    OR A,v_entry+X                ; entry number 2v or 2v + 1
+    OR A,!v_entry+X                ; entry number 2v or 2v + 1
     PUSH A
     ASL A
     ASL A
@@ -198,17 +198,18 @@ voice_key_on:
 voices_tick:
     MOV X,#7
 .voice:
-    MOV A,v_timer+X
+    MOV A,!v_timer+X
     BEQ .next
     SETC
     SBC A,ticks4
     BEQ .switch
     BCS .keep
 .switch:
+    MOV A,!v_gain_next+X
+    MOV Y,A
     MOV A,X
     XCN A
     OR A,#V_GAIN
-    MOV Y,v_gain_next+X
     MOVW DSPADDR,YA
     AND A,#$F0
     OR A,#V_ADSR1
@@ -216,7 +217,7 @@ voices_tick:
     MOVW DSPADDR,YA
     MOV A,#0
 .keep:
-    MOV v_timer+X,A
+    MOV !v_timer+X,A
 .next:
     DEC X
     BPL .voice

@@ -605,6 +605,7 @@ fm_init:
     MOV slot_base,#lo(SLOT0)      ; the cache: slot 0 here, the others in the heap
     MOV slot_base+1,#hi(SLOT0)
     MOV slot_count,#1
+    MOV slots_used,#1
     MOV slot_next,#0
     RET
 

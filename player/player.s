@@ -121,27 +121,28 @@ slot_base   = slot_ptr + 2        ; word
 slot_count  = slot_base + 2
 slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
-dp_end      = queued + 1
+sig_hash    = queued + 1          ; the sum of sig's bytes
+slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
+dp_end      = slots_used + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs it with SETP), channel tables,
 ; the stack
 S_PAGE      = $0100
 s_buf       = $00                 ; 32: the block's 16 samples
-s_clear     = s_buf + 32          ; (cleared at each pass)
-s_phase     = s_clear             ; 4: operators' sine index
-s_fb1       = s_phase + 4         ; word: operator 1's last output
-s_fb2       = s_fb1 + 2           ; word: the one before
-acc         = s_fb2 + 2           ; word: the sample being summed
-s_count     = acc + 2             ; samples in the block so far
-s_clear_end = s_count + 1
-s_step      = s_clear_end         ; 4: sine steps a sample
+s_clear     = s_buf + 32          ; (cleared when a waveform starts)
+s_h1        = s_clear             ; word: operator 1's last output (P / 64)
+s_h2        = s_h1 + 2            ; word: the one before
+s_count     = s_h2 + 2            ; samples in the block so far
+k_shift     = s_count + 1         ; the block's shift
+s_clear_end = k_shift + 1
+s_phase     = s_clear_end         ; 4: operators' sine index
+s_step      = s_phase + 4         ; 4: sine steps a sample
 s_amp       = s_step + 4          ; 4: amplitude 0-255
 s_in        = s_amp + 4           ; 4: inputs (bit j: operator j + 1)
 s_half      = s_in + 4            ; 4: bit 7 half sine
-s_out       = s_half + 4          ; 4: outputs, low bytes
-s_outh      = s_out + 4           ; 4: high bytes
-s_fb        = s_outh + 4
+s_m         = s_half + 4          ; 4: outputs to the index (P / 64, low byte)
+s_fb        = s_m + 4
 s_car       = s_fb + 1
 s_alg       = s_car + 1
 s_algx      = s_alg + 1
@@ -149,16 +150,17 @@ s_slot      = s_algx + 1          ; word
 s_dst       = s_slot + 2          ; word
 s_making    = s_dst + 2           ; the slot being made, NOT_MAKING when none
 s_blocks    = s_making + 1        ; blocks left to make
-mod         = s_blocks + 1        ; word
-inputs      = mod + 2
+acc         = s_blocks + 1        ; word: the sample being summed
+carried     = acc + 2             ; word: an operator's share of it
+inputs      = carried + 2
 index       = inputs + 1
 value       = index + 1           ; word
-peak        = value + 2
-shift       = peak + 1
-high        = shift + 1
-round       = high + 1            ; word: rounding of the block's samples (big-endian)
-count1      = round + 2
-s_end       = count1 + 1
+peak        = value + 2           ; word
+limit       = peak + 2            ; word
+high        = limit + 2
+round       = high + 1            ; word
+neg         = round + 2           ; bit 0: the operator's output is negative
+s_end       = neg + 1
 NOT_MAKING  = $FF
 ch_voice    = S_PAGE + s_end      ; 32: voice of each channel, $FF for none
 ch_flags    = ch_voice + 32       ; 32: fm.s F_... bits
@@ -200,7 +202,8 @@ SLOT0:
     .db $A0, $01, $12, $33, $44, $55, $66, $67, $77, $A0, $77, $77, $66, $65, $54, $43
     .db $32, $11, $A0, $0F, $FE, $DD, $CC, $BB, $AA, $A9, $99, $A3, $99, $99, $AA, $AB
     .db $BC, $CD, $DE, $FF
-    .ds SLOT_SIZE - 46
+    .db (7 + 4 + $7F * 3) & $FF   ; the hash of its signature (mod 256)
+    .ds SLOT_SIZE - 47
 ; voice tables read less often than those of the direct page
 v_age:                            ; 8: 0 while keyed, then 1, 2, ... as others are released
     .ds 8

@@ -17,12 +17,14 @@
 ; The cache: slots of 48 bytes, one in low RAM (slot 0, a sine, which any note plays while
 ; its own waveform is being made) and as many as fit in the heap. A slot holds its state
 ; (0 empty, 1 ready, 2 to be made; bit 7 when the waveform spans two periods), the
-; signature and the 64-sample period as 4 BRR blocks. A new patch takes the next slot round
+; signature, the 64-sample period as 4 BRR blocks and a hash of the signature (the sum of
+; its bytes) that the search compares first. A new patch takes the next slot round
 ; the cache that no voice plays or waits for. The background makes the waveforms one
 ; sample at a time while the player waits, so that no note is late.
 SLOT_STATE = 0
 SLOT_SIG   = 1
 SLOT_BRR   = 10
+SLOT_HASH  = 46
 MAX_SLOTS  = 64
 S_READY    = 1
 S_QUEUED   = 2
@@ -107,12 +109,26 @@ voice_waveform:
     ADDW YA,slot_ptr
     JMP voice_sample
 
-; find_slot: A = the slot holding `sig`, queued to be made when it was not there.
+; find_slot: A = the slot holding `sig`, queued to be made when it was not there. The
+; slots are walked with a pointer; each keeps a hash of its signature, compared first.
 find_slot:
+    MOV A,#0                      ; the signature's hash: the sum of its bytes
+    MOV X,#8
+.hash:
+    CLRC
+    ADC A,sig+X
+    DEC X
+    BPL .hash
+    MOV sig_hash,A
+    CALL poll
     MOV A,#0
-.search:
     MOV slot,A
     CALL slot_address
+.search:
+    MOV Y,#SLOT_HASH
+    MOV A,[slot_ptr]+Y
+    CMP A,sig_hash
+    BNE .next
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y
     BEQ .next
@@ -126,10 +142,26 @@ find_slot:
     MOV A,slot
     RET
 .next:
+    INC slot
     MOV A,slot
-    INC A
-    CMP A,slot_count
-    BNE .search
+    CMP A,slots_used
+    BEQ .absent
+    AND A,#15                     ; a long search must not let the timer overflow
+    BNE .walk
+    CALL poll
+    MOV A,slot
+.walk:
+    DEC A                         ; slot 1 follows slot 0 (in low RAM) at slot_base + 48
+    BNE .step
+    MOVW YA,slot_base
+    MOVW slot_ptr,YA
+.step:
+    MOV A,#SLOT_SIZE
+    MOV Y,#0
+    ADDW YA,slot_ptr
+    MOVW slot_ptr,YA
+    BRA .search
+.absent:
     MOV count,slot_count          ; not there: the next slot round that nobody uses
 .victim:
     DEC count
@@ -163,6 +195,9 @@ find_slot:
     DEC X
     BPL .forget
     CALL slot_address
+    MOV Y,#SLOT_HASH
+    MOV A,sig_hash
+    MOV [slot_ptr]+Y,A
     MOV Y,#SLOT_SIG+8
 .copy:
     MOV A,!sig-SLOT_SIG+Y
@@ -175,6 +210,12 @@ find_slot:
     MOV [slot_ptr]+Y,A
     INC queued
     MOV A,slot_next
+    CMP A,slots_used              ; the slots in use run up to the highest taken
+    BCC .used
+    INC A
+    MOV slots_used,A
+    DEC A
+.used:
     RET
 .fallback:
     MOV A,#0                      ; every slot in use: the sine
@@ -208,16 +249,26 @@ background_waveform:
     RET
 .start:
     DEC queued
+    CALL poll
 
 ; ---- the synthesis runs with the direct page at page 1 (SETP), where its state lives
+;
+; Units: a sine-table index is 1/256 of a cycle. An operator's output is the product
+; P = sine * amplitude (0-65025, with its sign): a modulator adds P / 64 to the index of the
+; operators it feeds (full level: 1016, 4 cycles); operator 1 adds the mean of its last two
+; outputs times 2^(FB - 8); a carrier adds P / 256 to the sample, which is then taken at
+; seven eighths (one carrier at full level: 223).
 
 ; synth_start: prepares the making of slot `slot` (slot_ptr) from its signature: for each
-; operator its phase step, amplitude, inputs and wave; then the 64-sample pass. Returns
-; carry set (there was work).
+; operator its phase step, amplitude, inputs and wave. Returns carry set (there was work).
 synth_start:
     MOVW YA,slot_ptr
     SETP
     MOVW s_slot,YA
+    MOV A,#SLOT_BRR
+    MOV Y,#0
+    ADDW YA,s_slot
+    MOVW s_dst,YA
     MOV A,!slot
     MOV s_making,A
     MOV Y,#SLOT_SIG
@@ -257,92 +308,86 @@ synth_start:
     MOV Y,A
     MOV A,!alg_inputs+Y
     MOV s_in+X,A
+    MOV A,#0
+    MOV s_phase+X,A
+    MOV s_m+X,A
     DEC X
     BPL .op
     MOV X,s_alg
     MOV A,!alg_carriers+X
     MOV s_car,A
-    MOV s_blocks,#4
-    MOV A,#SLOT_BRR
-    MOV Y,#0
-    ADDW YA,s_slot
-    MOVW s_dst,YA
     MOV A,#0
     MOV X,#s_clear_end - s_clear
 .clear:
     MOV s_clear-1+X,A
     DEC X
     BNE .clear
+    MOV s_blocks,#4
     CLRP
     SETC
     RET
 
-; synth_step: one sample of the waveform being made; every 16th, a BRR block. Returns
-; carry set (there was work).
+; synth_step: the next sample of the waveform being made, or at each 16th the BRR block.
+; Returns carry set (there was work).
 synth_step:
     SETP
-    MOV X,#0
-.op:
-    MOV A,s_amp+X
-    BNE .sounds
-    MOV s_out+X,A                 ; a silent operator puts out nothing
-    MOV s_outh+X,A
-    JMP .next_op
-.sounds:
-    MOV mod,#0                    ; modulation: the sum of the operator's inputs
-    MOV mod+1,#0
-    MOV A,s_in+X
-    MOV inputs,A
-    MOV Y,#0
-.input:
-    LSR inputs
-    BCC .no_input
-    MOV A,!S_PAGE+s_out+Y
+    CMP s_count,#16
+    BNE .sample
+    CALL brr_block
+    JMP .done
+.sample:
+    MOV acc,#0
+    MOV acc+1,#0
+    MOV A,s_fb                    ; operator 1's feedback: the mean of its last two
+    BEQ .no_feedback              ; outputs (P / 64) times 2^(FB - 8)
+    MOV A,s_h1
     CLRC
-    ADC A,mod
-    MOV mod,A
-    MOV A,!S_PAGE+s_outh+Y
-    ADC A,mod+1
-    MOV mod+1,A
-.no_input:
-    INC Y
-    MOV A,inputs
-    BNE .input
-    CMP X,#0
-    BNE .phase
-    MOV A,s_fb                    ; operator 1 feeds itself the mean of its last two
-    BEQ .phase                    ; outputs, times 2^(FB - 8)
-    MOV A,s_fb1
-    CLRC
-    ADC A,s_fb2
-    MOV mod,A
-    MOV A,s_fb1+1
-    ADC A,s_fb2+1
-    ROR A                         ; the 17-bit sum halved: the carry is its top bit
-    ROR mod
-    MOV mod+1,A
-    MOV A,#8
+    ADC A,s_h2
+    MOV value,A
+    MOV A,s_h1+1
+    ADC A,s_h2+1
+    MOV value+1,A
+    MOV A,#9
     SETC
     SBC A,s_fb
     MOV Y,A
 .fb_shift:
-    MOV A,mod+1                   ; arithmetic shift right
+    MOV A,value+1                 ; arithmetic shift right
     ASL A
-    ROR mod+1
-    ROR mod
+    ROR value+1
+    ROR value
     DBNZ Y,.fb_shift
-.phase:
-    MOV A,mod+1                   ; sine index = phase + modulation * 8 / 256
-    ASL mod
-    ROL A
-    ASL mod
-    ROL A
-    ASL mod
-    ROL A
+    MOV A,value
+.no_feedback:
+    MOV X,#0
     CLRC
+    BRA .index
+.op:
+    MOV A,s_in+X                  ; index: phase + the inputs' outputs / 64
+    MOV inputs,A
+    MOV A,#0
+    CLRC
+    BBC inputs.0,.in2
+    ADC A,s_m
+    CLRC
+.in2:
+    BBC inputs.1,.in3
+    ADC A,s_m+1
+    CLRC
+.in3:
+    BBC inputs.2,.index
+    ADC A,s_m+2
+    CLRC
+.index:
     ADC A,s_phase+X
     MOV index,A
-    AND A,#$7F                    ; the quarter-wave table, mirrored
+    MOV A,s_amp+X
+    BNE .sounds
+    MOV s_m+X,A                   ; a silent operator puts out nothing
+    JMP .next_op
+.sounds:
+    MOV A,index                   ; the quarter-wave table, mirrored
+    AND A,#$7F
     CMP A,#$40
     BCC .rising
     EOR A,#$7F
@@ -350,29 +395,70 @@ synth_step:
     MOV Y,A
     MOV A,!quarter_sine+Y
     MOV Y,s_amp+X
-    MUL YA                        ; magnitude * amplitude, up to 65025
-    MOVW value,YA
-    LSR value+1                   ; the output: half of it, signed
-    ROR value
-    BBC index.7,.output
+    MUL YA
+    MOVW value,YA                 ; P, its sign from the index's top bit
+    BBC index.7,.plus
     MOV A,s_half+X
-    BPL .negative
-    MOV value,#0                  ; half-sine: the negative half is silent
+    BPL .minus
+    MOV value,#0                  ; a half-sine is silent in its negative half
     MOV value+1,#0
-    BRA .output
-.negative:
+.plus:
+    CLR1 neg.0
+    BRA .shares
+.minus:
+    SET1 neg.0
+.shares:
+    MOV A,value+1                 ; to the sample: P / 256
+    MOV carried,A
+    MOV carried+1,#0
+    ASL value                     ; to the index: P / 64 (its low byte serves, mod 256)
+    ROL value+1
+    ASL value
+    ROL value+1
+    MOV A,value+1
+    BBC neg.0,.m_plus
+    EOR A,#$FF
+    INC A
+.m_plus:
+    MOV s_m+X,A
+    CMP X,#0
+    BNE .carrier
+    MOVW YA,s_h1                  ; operator 1's history: all of P / 64, signed
+    MOVW s_h2,YA
+    MOV A,carried                 ; its bits 9-8: P's bits 15-14
+    XCN A
+    LSR A
+    LSR A
+    AND A,#3
+    MOV Y,A
+    MOV A,value+1
+    BBC neg.0,.h_store
+    MOVW peak,YA
     MOV A,#0
     MOV Y,#0
-    SUBW YA,value
-    MOVW value,YA
-.output:
-    MOV A,value
-    MOV s_out+X,A
-    MOV A,value+1
-    MOV s_outh+X,A
-    MOV A,!bit_of+X               ; a carrier adds an eighth of its output to the sample
+    SUBW YA,peak
+.h_store:
+    MOVW s_h1,YA
+.carrier:
+    MOV A,!bit_of+X
     AND A,s_car
     BEQ .next_op
+    MOVW YA,acc
+    BBS neg.0,.subtract
+    ADDW YA,carried
+    BRA .summed
+.subtract:
+    SUBW YA,carried
+.summed:
+    MOVW acc,YA
+.next_op:
+    INC X
+    CMP X,#4
+    BEQ .mixed
+    JMP .op
+.mixed:
+    MOVW YA,acc                   ; seven eighths
+    MOVW value,YA
     MOV Y,#3
 .eighth:
     MOV A,value+1
@@ -380,32 +466,16 @@ synth_step:
     ROR value+1
     ROR value
     DBNZ Y,.eighth
-    MOVW YA,value
-    ADDW YA,acc
-    MOVW acc,YA
-.next_op:
-    INC X
-    CMP X,#4
-    BEQ .sample
-    JMP .op
-.sample:
-    MOVW YA,acc                   ; seven eighths: one carrier's sine peaks at 3556,
-    MOVW value,YA                 ; within the BRR range whose step is 512
-    MOV Y,#3
-.seventh:
-    MOV A,value+1
-    ASL A
-    ROR value+1
-    ROR value
-    DBNZ Y,.seventh
     MOVW YA,acc
     SUBW YA,value
-    MOVW acc,YA
-    MOVW YA,s_fb1                 ; operator 1's last two outputs
-    MOVW s_fb2,YA
-    MOV A,s_out
-    MOV Y,s_outh
-    MOVW s_fb1,YA
+    PUSH A
+    MOV A,s_count
+    ASL A
+    MOV X,A
+    POP A
+    MOV s_buf+X,A
+    MOV s_buf+1+X,Y
+    INC s_count
     MOV X,#3
 .advance:
     MOV A,s_phase+X
@@ -414,75 +484,62 @@ synth_step:
     MOV s_phase+X,A
     DEC X
     BPL .advance
-    MOV A,s_count                 ; into the block's buffer
-    ASL A
-    MOV X,A
-    MOVW YA,acc
-    MOV s_buf+X,A
-    MOV s_buf+1+X,Y
-    MOV acc,#0
-    MOV acc+1,#0
-    INC s_count
-    CMP s_count,#16
-    BNE .done
-    MOV s_count,#0
-    CALL brr_block
-    DBNZ s_blocks,.done
-    MOV Y,#SLOT_STATE
-    MOV A,[s_slot]+Y
-    AND A,#$80
-    OR A,#S_READY
-    MOV [s_slot]+Y,A
-    MOV s_making,#NOT_MAKING
-    CLRP
-    CALL waveform_ready
-    SETC
-    RET
 .done:
     CLRP
     SETC
     RET
 
-; brr_block: the 16 samples of s_buf as a BRR block at s_dst (which moves on): the range
-; is the smallest that holds the block's peak (shift 9 to 12: the sample rounded to its
-; high byte shifted right by 0 to 3), filter 0; the last block loops back to the first.
+; brr_block: the 16 samples of s_buf as a BRR block at s_dst, which moves on: the nibble
+; is the sample shifted right by k (rounded), k the smallest that keeps the block's peak
+; within +-7; the range is k + 5 (a nibble of 7 decodes as 7 * 2^(k+4), one carrier's sine
+; peaking near 3584). Filter 0; the last block ends the waveform and loops to its start,
+; which is then ready.
 brr_block:
+    CLRP
+    CALL poll
+    SETP
     MOV peak,#0
-    MOV X,#31
+    MOV peak+1,#0
+    MOV X,#30
 .peak:
-    MOV A,s_buf+X
-    BPL .positive
+    MOV A,s_buf+X                 ; |sample| (ones' complement for negatives)
+    MOV Y,s_buf+1+X
+    BPL .magnitude
     EOR A,#$FF
-.positive:
-    CMP A,peak
+    MOVW value,YA
+    MOV A,value+1
+    EOR A,#$FF
+    MOV Y,A
+    MOV A,value
+.magnitude:
+    CMPW YA,peak
     BCC .lower
-    MOV peak,A
+    MOVW peak,YA
 .lower:
     DEC X
     DEC X
     BPL .peak
-    MOV Y,#0
+    MOV Y,#0                      ; k: the peak below 7 * 2^k
+    MOV A,#7
+    MOV limit,A
+    MOV limit+1,Y
 .range:
-    CMP peak,#7                   ; the high byte, rounded, must stay within +-7 shifted
+    MOVW YA,peak
+    CMPW YA,limit
     BCC .found
-    LSR peak
-    INC Y
-    CMP Y,#3
+    ASL limit
+    ROL limit+1
+    INC k_shift
+    CMP k_shift,#7
     BNE .range
 .found:
-    MOV shift,Y
-    MOV A,#$80                    ; rounding: half the last bit kept
-    MOV round,#0
-    CMP Y,#0
-    BEQ .round
-    MOV A,!bit_of-1+Y
+    MOV Y,k_shift                 ; rounding: half of the last bit dropped
+    MOV A,!round_of+Y
     MOV round,A
-    MOV A,#0
-.round:
-    MOV round+1,A
+    MOV round+1,#0
     MOV A,Y
     CLRC
-    ADC A,#9
+    ADC A,#5
     XCN A
     CMP s_blocks,#1
     BNE .header
@@ -501,36 +558,76 @@ brr_block:
     OR A,high
     INC Y
     MOV [s_dst]+Y,A
+    CMP Y,#4                      ; halfway: the timer
+    BNE .on
+    PUSH X
+    CLRP
+    CALL poll
+    SETP
+    POP X
+.on:
     CMP Y,#8
     BNE .byte
     MOV A,#9
     MOV Y,#0
     ADDW YA,s_dst
     MOVW s_dst,YA
+    MOV s_count,#0
+    MOV k_shift,#0
+    DBNZ s_blocks,.more
+    MOV Y,#SLOT_STATE             ; the waveform is made
+    MOV A,[s_slot]+Y
+    AND A,#$80
+    OR A,#S_READY
+    MOV [s_slot]+Y,A
+    MOV s_making,#NOT_MAKING
+    CLRP
+    CALL waveform_ready
+    SETP
+.more:
     RET
 
-; brr_nibble: the sample at s_buf + X rounded, shifted right by `shift` keeping its sign,
-; at most 7; X moves to the next sample. Keeps Y.
+; brr_nibble: the sample at s_buf + X, rounded (+ round) and shifted right by k keeping its
+; sign, within -8..7; X moves to the next sample. Keeps Y.
 brr_nibble:
+    PUSH Y
     MOV A,s_buf+X
-    CLRC
-    ADC A,round+1
-    MOV A,s_buf+1+X
-    ADC A,round
+    MOV Y,s_buf+1+X
     INC X
     INC X
-    MOV count1,shift
+    ADDW YA,round
+    MOVW value,YA
+    MOV Y,k_shift
     BEQ .clamp
 .shift:
-    CMP A,#$80
-    ROR A
-    DBNZ count1,.shift
+    MOV A,value+1
+    ASL A
+    ROR value+1
+    ROR value
+    DBNZ Y,.shift
 .clamp:
+    MOV A,value
+    MOV Y,value+1
+    BMI .negative
+    BNE .top
     CMP A,#8
-    BNE .done
-    DEC A
+    BCC .done
+.top:
+    MOV A,#7
+    BRA .done
+.negative:
+    CMP Y,#$FF
+    BNE .bottom
+    CMP A,#$F8
+    BCS .done
+.bottom:
+    MOV A,#$F8
 .done:
+    POP Y
     RET
+
+round_of:
+    .db 0, 1, 2, 4, 8, 16, 32, 64
 
 ; level_amplitude: A = attenuation in 0.75 dB steps; returns 255 * 10^(-0.75 A / 20),
 ; 0 from 64 (48 dB) on. Keeps X.

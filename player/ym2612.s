@@ -96,9 +96,8 @@ opn_global:
     CMP A,#3
     BEQ opn_same
     BBC tmp.2,.port0
-    ADC A,#2                      ; (carry set by the compare: + 3)
+    ADC A,#3                      ; (the compare left carry clear)
 .port0:
-    CLRC
     ADC A,#CH_OPN
     MOV X,A
     MOV A,tmp

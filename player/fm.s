@@ -165,7 +165,7 @@ note_level:
     MOV A,!bit_of+X
     AND A,carriers
     BEQ .next
-    MOV A,w_tl+X
+    MOV A,!w_tl+X
     CMP A,note_tl
     BCS .next
     MOV note_tl,A
@@ -232,18 +232,18 @@ apply_level:
 ; ADSR1, ADSR2, and the timed switch for a deep first decay; env_release = its release.
 note_envelope:
     MOV X,main_op
-    MOV A,w_rr+X
+    MOV A,!w_rr+X
     LSR A
     MOV Y,A
     MOV A,!release_gain+Y
     MOV env_release,A
-    MOV A,w_ar+X                  ; ADSR1: attack from AR, decay from D1R
+    MOV A,!w_ar+X                  ; ADSR1: attack from AR, decay from D1R
     LSR A
     MOV Y,A
     MOV A,!adsr_map+Y
     AND A,#$0F
     MOV env_adsr1,A
-    MOV A,w_d1r+X
+    MOV A,!w_d1r+X
     LSR A
     MOV env_d1,A
     MOV Y,A
@@ -252,13 +252,13 @@ note_envelope:
     OR A,#$80
     OR A,env_adsr1
     MOV env_adsr1,A
-    MOV A,w_d2r+X                 ; sustain rate from D2R
+    MOV A,!w_d2r+X                 ; sustain rate from D2R
     LSR A
     MOV Y,A
     MOV A,!decay_rate+Y
     MOV env_sr,A
     MOV env_timer,#0
-    MOV A,w_d1l+X
+    MOV A,!w_d1l+X
     MOV env_d1l,A
     BEQ .top                      ; no first decay: sustain from the top
     CMP env_d1,#SLOW_DECAY
@@ -360,10 +360,10 @@ load_operators:
     BNE .cycles
     INC A
 .cycles:
-    MOV w_cyc2+X,A
+    MOV !w_cyc2+X,A
     CALL next_register
     AND A,#$7F
-    MOV w_tl+X,A
+    MOV !w_tl+X,A
     CALL next_register            ; key scaling: key code >> (3 - KS)
     MOV tmp,A
     XCN A
@@ -382,26 +382,26 @@ load_operators:
     MOV ks_add,A
     MOV A,tmp
     CALL rate_of
-    MOV w_ar+X,A
+    MOV !w_ar+X,A
     CALL next_register
     CALL rate_of
-    MOV w_d1r+X,A
+    MOV !w_d1r+X,A
     CALL next_register
     MOV dt2,A
     CALL rate_of
-    MOV w_d2r+X,A
+    MOV !w_d2r+X,A
     CALL next_register
     MOV tmp,A
     XCN A
     AND A,#$0F
-    MOV w_d1l+X,A
+    MOV !w_d1l+X,A
     MOV A,tmp                     ; release: 4 * RR + 2, with the key scaling
     AND A,#$0F
     ASL A
     ASL A
     OR A,#2
     CALL scaled_rate
-    MOV w_rr+X,A
+    MOV !w_rr+X,A
     DEC X
     BPL .op
     RET
@@ -482,7 +482,7 @@ build_signature:
     MOV sig,#0                    ; two periods when any multiple is 1/2 (odd in halves)
     MOV X,#3
 .half:
-    MOV A,w_cyc2+X
+    MOV A,!w_cyc2+X
     AND A,#1
     BEQ .even
     MOV sig,#$80
@@ -496,7 +496,7 @@ build_signature:
     MOV sig,A
     MOV X,#3
 .op:
-    MOV A,w_cyc2+X                ; cycles a period
+    MOV A,!w_cyc2+X                ; cycles a period
     BBS sig.7,.cycles
     LSR A
 .cycles:
@@ -504,23 +504,23 @@ build_signature:
     MOV A,!bit_of+X
     AND A,carriers
     BEQ .modulator
-    MOV A,w_tl+X                  ; a carrier: against the loudest one
+    MOV A,!w_tl+X                  ; a carrier: against the loudest one
     SETC
     SBC A,note_tl
     BRA .level
 .modulator:
-    MOV A,w_d1r+X                 ; a modulator: its level a moment into the note, past
+    MOV A,!w_d1r+X                 ; a modulator: its level a moment into the note, past
     LSR A                         ; its attack and as far down its decays as they go
     MOV Y,A
     MOV A,!decay_100ms+Y
     MOV tmp,A
-    MOV A,w_d1l+X                 ; the sustain level in 0.75 dB steps
+    MOV A,!w_d1l+X                 ; the sustain level in 0.75 dB steps
     ASL A
     ASL A
     MOV tmp+1,A
     CMP A,tmp
     BCS .first_decay
-    MOV A,w_d2r+X                 ; reached: then half of 100 ms of the second decay
+    MOV A,!w_d2r+X                 ; reached: then half of 100 ms of the second decay
     LSR A
     MOV Y,A
     MOV A,!decay_100ms+Y
@@ -529,14 +529,14 @@ build_signature:
     ADC A,tmp+1
     MOV tmp,A
 .first_decay:
-    MOV A,w_ar+X
+    MOV A,!w_ar+X
     LSR A
     MOV Y,A
     MOV A,!attack_100ms+Y
     CLRC
     ADC A,tmp
     BCS .off
-    ADC A,w_tl+X
+    ADC A,!w_tl+X
     BCS .off
 .level:
     CMP A,#$80

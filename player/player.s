@@ -81,14 +81,7 @@ w_alg       = events + 1          ; work record: algorithm (0-7, 8 the YM2413's)
 w_fb        = w_alg + 1           ; feedback 0-7
 w_pan       = w_fb + 1            ; bit 7 left, bit 6 right
 w_wave      = w_pan + 1           ; bit k: operator k + 1 is a half sine
-w_cyc2      = w_wave + 1          ; 4: each operator's cycles a note period, in halves
-w_tl        = w_cyc2 + 4          ; 4: TL in 0.75 dB steps
-w_ar        = w_tl + 4            ; 4: rates R (0-63)
-w_d1r       = w_ar + 4            ; 4
-w_d2r       = w_d1r + 4           ; 4
-w_rr        = w_d2r + 4           ; 4
-w_d1l       = w_rr + 4            ; 4: sustain level in 3 dB steps
-key_code    = w_d1l + 4           ; 0-31, for the key scaling
+key_code    = w_wave + 1          ; 0-31, for the key scaling
 ks_add      = key_code + 1
 op_first    = ks_add + 1          ; load_operators: first register, register step
 op_step     = op_first + 1
@@ -123,7 +116,27 @@ slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
 sig_hash    = queued + 1          ; the sum of sig's bytes
 slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
-dp_end      = slots_used + 1
+; DAC
+dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start, 2 a stop, 3 the
+                                  ; stream commands drive the DAC, 4 the writes' rate is known
+dac_writes  = dac_flags + 1       ; writes since the last 4 ms tick
+dac_pos     = dac_writes + 1      ; word: the DAC position in the bank
+dac_start   = dac_pos + 2         ; word: where the voice starts
+dac_pitch   = dac_start + 2       ; word
+dac_stream_pitch = dac_pitch + 2  ; word: the stream's rate
+dac_rate    = dac_stream_pitch + 2 ; word: the stream's rate / 256 (little-endian)
+dac_length  = dac_rate + 2        ; word: 4 ms ticks still to play, 0 for no limit
+dac_brr     = dac_length + 2      ; word
+dac_block_count = dac_brr + 2     ; data blocks of the bank
+dac_bank_end = dac_block_count + 1 ; word: the bank's size so far
+conv_block  = dac_bank_end + 2    ; the data block being converted
+conv_left   = conv_block + 1      ; word: its 16-sample groups still to convert
+conv_src    = conv_left + 2       ; word
+conv_dst    = conv_src + 2        ; word
+conv_shift  = conv_dst + 2
+peak8       = conv_shift + 1
+high8       = peak8 + 1
+dp_end      = high8 + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs it with SETP), channel tables,
@@ -185,8 +198,10 @@ SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)          
 ; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9.
 CH_NOISE = 3
 CH_OPN = 4
+CH_DAC = 10
+DAC_BLOCKS = 8                    ; data blocks of the PCM bank that are remembered
 FIRST_FM_CHANNEL = CH_OPN
-CHANNELS = 10
+CHANNELS = 11
 
 ; ---- sample directory and built-in samples
 DIRECTORY = $0200
@@ -213,6 +228,36 @@ v_gain_next:                      ; 8: GAIN value of that switch
     .ds 8
 v_entry:                          ; 8: which of the voice's directory entries it plays
     .ds 8
+; the PCM bank's data blocks (dac.s): offset in the bank, size, address
+dac_start_lo:
+    .ds DAC_BLOCKS
+dac_start_hi:
+    .ds DAC_BLOCKS
+dac_size_lo:
+    .ds DAC_BLOCKS
+dac_size_hi:
+    .ds DAC_BLOCKS
+dac_data_lo:
+    .ds DAC_BLOCKS
+dac_data_hi:
+    .ds DAC_BLOCKS
+dac_samples:                      ; 16: the samples being converted
+    .ds 16
+; the rest of fm.s's work record: for operators 1-4
+w_cyc2:                           ; cycles a note period, in halves
+    .ds 4
+w_tl:                             ; TL in 0.75 dB steps
+    .ds 4
+w_ar:                             ; rates R (0-63)
+    .ds 4
+w_d1r:
+    .ds 4
+w_d2r:
+    .ds 4
+w_rr:
+    .ds 4
+w_d1l:                            ; sustain level in 3 dB steps
+    .ds 4
 .assert * <= $0500, "data runs into the code"
 
 ; ---- start
@@ -389,7 +434,8 @@ low_code_end:
 .include "fm.s"
 .include "waveform.s"
 .include "ym2612.s"
+.include "dac.s"
 .include "stubs.s"
 
 code_end:
-.assert code_end <= $EE00, "dev area"
+.assert code_end <= $F000, "dev area"

@@ -71,9 +71,15 @@ fm_channel:
     CALL alloc_voice
     BCS .done
     MOV voice,X
+    CMP channel,#CH_HH            ; the noise drums play the noise, at their own pitch
+    BCS .noise
     CALL channel_waveform
-    CALL note_envelope
     CALL channel_pitch
+    BRA .envelope
+.noise:
+    CALL drum_noise
+.envelope:
+    CALL note_envelope
     CALL apply_level
     MOV X,voice
     CALL voice_key_on
@@ -86,11 +92,11 @@ fm_channel:
     AND A,#F_PATCH | F_LEVEL
     BEQ .pitch
     CALL load_channel
-    BBC events.3,.level           ; F_PATCH
-    CALL channel_waveform
-.level:
     CALL note_level
     CALL apply_level
+    BBC events.3,.pitch           ; F_PATCH
+    CALL channel_waveform
+    SET1 events.4                 ; the pitch again: the waveform may span two periods
 .pitch:
     BBC events.4,.off             ; F_PITCH
     CALL channel_pitch
@@ -261,23 +267,21 @@ note_envelope:
     MOV A,!w_d1l+X
     MOV env_d1l,A
     BEQ .top                      ; no first decay: sustain from the top
-    CMP env_d1,#SLOW_DECAY
-    BCC .slow
+    MOV env_sl,#7                 ; a first decay slower than the ADSR's slowest: from the
+    CMP env_d1,#SLOW_DECAY        ; top at its pace (as the sustain rate), then D2R at GAIN
+    BCC .timed                    ; from the time the chip reaches D1L
+    MOV env_sl,#0
     CMP A,#7
-    BCS .deep
-    MOV Y,A
+    BCS .timed                    ; deeper than the ADSR's levels: down to 18 dB by ADSR,
+    MOV Y,A                       ; on at D1R's pace, then the same switch
     MOV A,!sustain_level-1+Y
     BRA .adsr2
-.slow:
-    MOV Y,env_d1                  ; a first decay slower than the ADSR's slowest: one
-    MOV A,!decay_rate+Y           ; exponential decay at its pace from the top
-    MOV env_sr,A
 .top:
     MOV A,#7
     BRA .adsr2
-.deep:
-    MOV Y,env_d1                  ; down to 18 dB by ADSR, on at D1R's pace, then D2R:
-    MOV A,!decay_rate+Y           ; at GAIN from the time the chip reaches D1L
+.timed:
+    MOV Y,env_d1
+    MOV A,!decay_rate+Y
     MOV tmp,env_sr
     MOV env_sr,A
     MOV A,!ticks_3db+Y
@@ -293,7 +297,7 @@ note_envelope:
     MOV A,tmp
     OR A,#$A0                     ; D2R 0 leaves GAIN $A0: no change, the level holds
     MOV env_next,A
-    MOV A,#0
+    MOV A,env_sl
 .adsr2:
     XCN A
     ASL A
@@ -538,6 +542,7 @@ build_signature:
     BCS .off
     ADC A,!w_tl+X
     BCS .off
+
 .level:
     CMP A,#$80
     BCC .wave
@@ -567,13 +572,16 @@ attack_100ms:
 
 ; Each chip's loader and pitch, by channel from FIRST_FM_CHANNEL.
 loaders:
-    .dw load_opn
+    .dw load_opn, load_opm, load_opll, load_noise_drum
 pitchers:
-    .dw pitch_opn
+    .dw pitch_opn, pitch_opm, pitch_opll
 loader_of:
-    .fill 6, 0                    ; YM2612
 pitcher_of:
-    .fill 6, 0
+    .fill 6, 0                    ; YM2612
+    .db 0                         ; (the DAC)
+    .fill 8, 2                    ; YM2151
+    .fill 9, 4                    ; YM2413
+    .fill 3, 6                    ; its noise drums (no pitcher: their pitch is fixed)
 
 ; ---- start-up
 
@@ -602,6 +610,42 @@ fm_init:
     CALL divide_by_1125
     MOVW YA,num
     MOVW kf_opn,YA
+    MOV A,#HDR_OPM_CLOCK          ; the YM2151: clock (0: 3579545 Hz) * 4 / 437
+    CALL clock_field
+    BNE .opm_clock
+    MOV num,#lo(OPM_CLOCK)
+    MOV num+1,#hi(OPM_CLOCK)
+    MOV num+2,#OPM_CLOCK >> 16
+.opm_clock:
+    ASL num
+    ROL num+1
+    ROL num+2
+    ASL num
+    ROL num+1
+    ROL num+2
+    MOV X,#19
+    CALL divide_num
+    MOV X,#23
+    CALL divide_num
+    MOVW YA,num
+    MOVW kf_opm,YA
+    MOV A,#HDR_OPLL_CLOCK         ; the YM2413: clock (0: 3579545 Hz) * 16 / 1125
+    CALL clock_field
+    BNE .opll_clock
+    MOV num,#lo(OPLL_CLOCK)
+    MOV num+1,#hi(OPLL_CLOCK)
+    MOV num+2,#OPLL_CLOCK >> 16
+.opll_clock:
+    MOV count,#4
+.times16:
+    ASL num
+    ROL num+1
+    ROL num+2
+    ROL num+3
+    DBNZ count,.times16
+    CALL divide_by_1125
+    MOVW YA,num
+    MOVW kf_opll,YA
     MOV slot_base,#lo(SLOT0)      ; the cache: slot 0 here, the others in the heap
     MOV slot_base+1,#hi(SLOT0)
     MOV slot_count,#1

@@ -23,7 +23,7 @@
 ptr         = $00                 ; word: stream position (with Y, see stream.s)
 loop_at     = ptr + 2             ; word: loop point, 0 when the song does not loop
 owed        = loop_at + 2         ; 3 bytes, signed: samples still to wait
-frac        = owed + 3            ; timer ticks towards the 40th (its extra sample)
+frac        = owed + 3            ; timer ticks towards the 20th (its extra sample)
 flags       = frac + 1            ; flag byte of the current group, shifted once per entry
 entries     = flags + 1           ; entries left in the current group
 cmd         = entries + 1         ; command byte of the current entry
@@ -31,7 +31,8 @@ pending     = cmd + 1             ; bit 0 PSG, 1 FM, 2 DAC: something to flush
 kon_bits    = pending + 1         ; voices to key on at the end of this flush
 ticks4      = kon_bits + 1        ; 4 ms ticks being handled by housekeeping
 tmp         = ticks4 + 1          ; word: scratch
-sample      = tmp + 2             ; word: scratch of the voice helpers
+tmp_poll    = tmp + 2             ; word: scratch of poll
+sample      = tmp_poll + 2        ; word: scratch of the voice helpers
 heap        = sample + 2          ; word: first free heap byte
 dst         = heap + 2            ; word: write pointer of the sample makers
 count       = dst + 2             ; loop counter
@@ -100,12 +101,17 @@ env_next    = env_timer + 1
 env_release = env_next + 1
 env_d1      = env_release + 1
 env_d1l     = env_d1 + 1
-pitch64     = env_d1l + 1         ; word: DSP pitch of a 64-sample period
+env_sl      = env_d1l + 1
+pitch64     = env_sl + 1          ; word: DSP pitch of a 64-sample period
 fnum        = pitch64 + 2         ; word
 kf          = fnum + 2            ; word: clock constant of fnum_pitch
 product     = kf + 2              ; 4
 kf_opn      = product + 4         ; word: the YM2612's clock * 2 / 1125
-opn_latch   = kf_opn + 2          ; the last $A4-$A6 byte
+kf_opm      = kf_opn + 2          ; word: the YM2151's clock * 4 / 437
+kf_opll     = kf_opm + 2          ; word: the YM2413's clock * 16 / 1125
+opll_sus    = kf_opll + 2         ; the key register of the YM2413 channel being loaded
+rhythm      = opll_sus + 1        ; the YM2413's register $0E: rhythm mode and drum keys
+opn_latch   = rhythm + 1          ; the last $A4-$A6 byte
 dac_on      = opn_latch + 1       ; bit 7: the YM2612's DAC replaces channel 6
 chip_gain   = dac_on + 1          ; level offset of the chip being loaded (0.75 dB steps)
 slot        = chip_gain + 1       ; waveform cache
@@ -116,8 +122,10 @@ slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
 sig_hash    = queued + 1          ; the sum of sig's bytes
 slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
+nearest     = slots_used + 1      ; the ready slot nearest to sig
+distance    = nearest + 1
 ; DAC
-dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start, 2 a stop, 3 the
+dac_flags   = distance + 1      ; bit 0 a run of writes plays, 1 a start, 2 a stop, 3 the
                                   ; stream commands drive the DAC, 4 the writes' rate is known
 dac_writes  = dac_flags + 1       ; writes since the last 4 ms tick
 dac_pos     = dac_writes + 1      ; word: the DAC position in the bank
@@ -190,6 +198,10 @@ HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
 HDR_OPN_CLOCK = $2C               ; (offset)
 OPN_CLOCK     = 7670453
+HDR_OPM_CLOCK = $30
+HDR_OPLL_CLOCK = $10
+OPLL_CLOCK    = 3579545
+OPM_CLOCK     = 3579545
 HDR_DATA      = STREAM + $34
 NTSC_CLOCK    = 3579545
 HEAP_END      = $E000
@@ -199,9 +211,14 @@ SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)          
 CH_NOISE = 3
 CH_OPN = 4
 CH_DAC = 10
+CH_OPM = 11
+CH_OPLL = 19
+CH_HH = 28                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
+CH_SD = 29
+CH_TCY = 30
 DAC_BLOCKS = 8                    ; data blocks of the PCM bank that are remembered
 FIRST_FM_CHANNEL = CH_OPN
-CHANNELS = 11
+CHANNELS = 31
 
 ; ---- sample directory and built-in samples
 DIRECTORY = $0200
@@ -269,7 +286,7 @@ start:
     ; The timer runs from the first instruction on, so the time spent setting up counts
     ; against the song's first wait and everything after it keeps its place.
     MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
-    MOV T2TARGET,#16              ; timer 2: 64000 / 16 = 4000 ticks per second
+    MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
     MOV T0TARGET,#32              ; timer 0: 8000 / 32 = 250 ticks per second (4 ms)
     MOV CONTROL,#$05              ; timers 0 and 2 on (this restarts their counters)
     MOV A,#0
@@ -435,7 +452,9 @@ low_code_end:
 .include "waveform.s"
 .include "ym2612.s"
 .include "dac.s"
+.include "ym2151.s"
+.include "ym2413.s"
 .include "stubs.s"
 
 code_end:
-.assert code_end <= $F000, "dev area"
+.assert code_end <= $F800, "dev area"

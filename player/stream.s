@@ -6,10 +6,11 @@
 ; INC Y (2 cycles against 6 for INCW ptr), and ptr catches up at every group and before
 ; anything that needs Y. A group holds at most 89 bytes, so Y cannot wrap inside one.
 ;
-; Time: VGM waits count samples at 44100 Hz. Timer 2 ticks at 4000 Hz (64000 / 16); a tick
-; is 11.025 samples. "owed" is the time still to wait, in samples: a wait adds to it, every
-; tick takes 11 away and every 40th tick one more, so the count is exact and never drifts.
-; Ticks that pass while commands run count against the next wait.
+; Time: VGM waits count samples at 44100 Hz. Timer 2 ticks at 2000 Hz (64000 / 32); a tick
+; is 22.05 samples. "owed" is the time still to wait, in samples: a wait adds to it, every
+; tick takes 22 away and every 20th tick one more, so the count is exact and never drifts.
+; Ticks that pass while commands run count against the next wait; the timer's counter
+; holds 15 of them (7.5 ms), so no stretch of work may run longer without a poll.
 
 group:
     MOV A,Y
@@ -214,35 +215,37 @@ normalize:
     MOV Y,#0
     RET
 
-; poll: takes the timer ticks since the last call off owed: 11 samples a tick, and one
-; more every 40 ticks (11.025 = 11 + 1/40). Keeps Y.
+; poll: takes the timer ticks since the last call off owed: 22 samples a tick, and one
+; more every 20 ticks (22.05 = 22 + 1/20). Keeps Y.
 poll:
     MOV A,T2OUT
     BEQ .none
+    PUSH Y
     MOV X,A
     CLRC
     ADC A,frac
     MOV frac,A
-    MOV A,owed
-    SETC
-    SBC A,!times11+X
-    MOV owed,A
-    SBC owed+1,#0
+    MOV A,X
+    MOV Y,#22
+    MUL YA
+    MOVW tmp_poll,YA
+    MOVW YA,owed
+    SUBW YA,tmp_poll
+    MOVW owed,YA
     SBC owed+2,#0
     MOV A,frac
-    CMP A,#40
-    BCC .none
-    SBC A,#40
+    CMP A,#20
+    BCC .whole
+    SBC A,#20
     MOV frac,A
     SETC
     SBC owed,#1
     SBC owed+1,#0
     SBC owed+2,#0
+.whole:
+    POP Y
 .none:
     RET
-
-times11:
-    .db 0, 11, 22, 33, 44, 55, 66, 77, 88, 99, 110, 121, 132, 143, 154, 165
 
 ; housekeeping: every 4 ms (timer 0) the envelopes, the DAC and the streams move on.
 housekeeping:

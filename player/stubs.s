@@ -1,9 +1,4 @@
 ; the chips still to come
-cmd_ym2413:
-cmd_ym2151:
-    INC Y
-    INC Y
-    JMP next
 
 ; background: one step of the work that waits: the noise, then waveforms, then the DAC's
 ; conversion.

@@ -80,6 +80,7 @@ cache_setup:
 ; from the cache, or queued to be made (the voice then plays the sine until it is ready).
 ; The channel's last slot serves again while its patch registers stay as they were.
 channel_waveform:
+    MOV nearest,#0
     MOV X,channel
     BBS events.3,.build           ; F_PATCH
     MOV A,!ch_slot+X
@@ -96,10 +97,13 @@ channel_waveform:
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y
     AND A,#S_READY
-    BEQ .sine
+    BEQ .stand_in
     MOV A,v_want+X
-.sine:
-    MOV v_slot+X,A                ; A = 0 when not ready: slot 0, the sine
+    BRA .play
+.stand_in:
+    MOV A,nearest                 ; not ready: the nearest ready waveform meanwhile
+.play:
+    MOV v_slot+X,A
 ; voice_waveform: X = voice; it plays the waveform of its slot (from its next loop).
 voice_waveform:
     MOV A,v_slot+X
@@ -149,8 +153,8 @@ find_slot:
     AND A,#15                     ; a long search must not let the timer overflow
     BNE .walk
     CALL poll
-    MOV A,slot
 .walk:
+    MOV A,slot
     DEC A                         ; slot 1 follows slot 0 (in low RAM) at slot_base + 48
     BNE .step
     MOVW YA,slot_base
@@ -162,6 +166,7 @@ find_slot:
     MOVW slot_ptr,YA
     BRA .search
 .absent:
+    CALL nearest_slot
     MOV count,slot_count          ; not there: the next slot round that nobody uses
 .victim:
     DEC count
@@ -219,6 +224,58 @@ find_slot:
     RET
 .fallback:
     MOV A,#0                      ; every slot in use: the sine
+    RET
+
+; nearest_slot: `nearest` = the ready slot whose signature differs from sig only in its
+; levels, and least in their sum, if less than NEAR_ENOUGH (slot 0, the sine, when none
+; is): it stands in while the patch's own waveform is made.
+NEAR_ENOUGH = 12
+nearest_slot:
+    MOV nearest,#0
+    MOV best,#NEAR_ENOUGH
+    MOV A,#1
+.slot:
+    CMP A,slots_used
+    BCS .done
+    MOV slot,A
+    CALL slot_address
+    MOV Y,#SLOT_STATE
+    MOV A,[slot_ptr]+Y
+    AND A,#S_READY
+    BEQ .next
+.same:
+    INC Y                         ; algorithm, feedback and multiples the same
+    MOV A,[slot_ptr]+Y
+    CMP A,!sig-SLOT_SIG+Y
+    BNE .next
+    CMP Y,#SLOT_SIG+4
+    BNE .same
+    MOV distance,#0
+.level:
+    INC Y                         ; the levels' distance
+    MOV A,[slot_ptr]+Y
+    SETC
+    SBC A,!sig-SLOT_SIG+Y
+    BCS .positive
+    EOR A,#$FF
+    INC A
+.positive:
+    CLRC
+    ADC A,distance
+    BCS .next
+    MOV distance,A
+    CMP Y,#SLOT_SIG+8
+    BNE .level
+    CMP A,best
+    BCS .next
+    MOV best,A
+    MOV nearest,slot
+.next:
+    CALL poll
+    MOV A,slot
+    INC A
+    BRA .slot
+.done:
     RET
 
 ; background_waveform: a step of the waveform being made, or the start of the next queued

@@ -84,6 +84,17 @@ std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uin
   return power;
 }
 
+double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
+  double total = 0, band = 0;
+  for (std::uint32_t k = 0; k < power.size(); ++k) {
+    const double hz = k * bin_hz;
+    if (hz < 60 || hz > 8000) continue;
+    total += power[k];
+    if (hz >= lo && hz < hi) band += power[k];
+  }
+  return total > 0 ? band / total : 0;
+}
+
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b) {
   double dot = 0, aa = 0, bb = 0;
   for (std::uint32_t i = 0; i < a.size() && i < b.size(); ++i) {

@@ -35,6 +35,10 @@ double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::u
 std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
                                       std::uint32_t count, std::uint32_t frame);
 
+// Share of the power (bin k at k * bin_hz) between 60 and 8000 Hz that lies between lo
+// and hi; 0 when there is none.
+double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi);
+
 // Cosine of the angle between two equally long vectors; 0 when either is all zero.
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b);
 

@@ -183,18 +183,6 @@ double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0)
   return total > 0 ? harmonic / total : 0;
 }
 
-// Share of the power between 60 and 8000 Hz that lies between lo and hi.
-double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
-  double total = 0, band = 0;
-  for (std::uint32_t k = 0; k < power.size(); ++k) {
-    const double hz = k * bin_hz;
-    if (hz < 60 || hz > 8000) continue;
-    total += power[k];
-    if (hz >= lo && hz < hi) band += power[k];
-  }
-  return total > 0 ? band / total : 0;
-}
-
 TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
   const Rendering r = Render(NoiseSong(), 3.0);
   ASSERT_EQ(r.error, "");

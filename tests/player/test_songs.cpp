@@ -7,13 +7,6 @@ namespace {
 
 constexpr std::uint32_t kHalfSecond = kVgmRate / 2;
 
-// Every channel silent, as a song's first writes should make it.
-VgmWriter Silent(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock) {
-  VgmWriter vgm(header_size, clock);
-  for (std::uint8_t channel = 0; channel < 4; ++channel) vgm.Attenuation(channel, 15);
-  return vgm;
-}
-
 // Half a second of waiting, spelt one of four ways by `kind`.
 void WaitHalfSecond(VgmWriter& vgm, std::uint32_t kind) {
   switch (kind % 4) {
@@ -35,6 +28,12 @@ void WaitHalfSecond(VgmWriter& vgm, std::uint32_t kind) {
 }
 
 }  // namespace
+
+VgmWriter Silent(std::uint32_t header_size, std::uint32_t clock) {
+  VgmWriter vgm(header_size, clock);
+  for (std::uint8_t channel = 0; channel < 4; ++channel) vgm.Attenuation(channel, 15);
+  return vgm;
+}
 
 double ToneHz(std::uint16_t n, double clock) { return clock / (32.0 * n); }
 

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "analysis.h"
 #include "harness.h"
+#include "vgm_commands.h"
 #include "ym2612_songs.h"
 
 namespace brevox::audio {
@@ -202,7 +204,8 @@ TEST_P(Ym2612, TheEightLoudestOfTenNotesSoundAndNothingSticks) {
     const double with_others = MagnitudeAt(r.mono, At(together_start), At(kWindow), kRate, hz);
     const double change = Decibels(with_others, alone);
     shown += " " + std::to_string(static_cast<int>(std::lround(hz))) + " Hz (" +
-             std::to_string(Decibels(alone_level[i], together)).substr(0, 5) + ") " + std::to_string(change).substr(0, 5);
+             std::to_string(Decibels(alone_level[i], together)).substr(0, 5) + ") " +
+             std::to_string(change).substr(0, 5);
     const bool quiet = std::find(kChordQuietest.begin(), kChordQuietest.end(), i) != kChordQuietest.end();
     if (GetParam() == Source::kVgm || !quiet) {
       EXPECT_NEAR(change, 0, 3) << (kChord[i].fm ? "FM channel " : "PSG channel ") << kChord[i].channel + 1
@@ -242,8 +245,32 @@ TEST_P(Ym2612, KeyEdgesStayOnTimeUnder9000RegisterWritesASecond) {
     EXPECT_NEAR(edges[i].seconds, expected, kEdgeSeconds) << "edge " << i;
   }
   std::printf("%s dense writes (%u a second): %u edges (expected %u), worst %.2f ms off\n", name(),
-              kDenseWritesPerStep * kVgmRate / kDenseStep, static_cast<std::uint32_t>(edges.size()), 2 * kDenseNotes, 1000 * worst);
+              kDenseWritesPerStep * kVgmRate / kDenseStep, static_cast<std::uint32_t>(edges.size()), 2 * kDenseNotes,
+              1000 * worst);
   EXPECT_EQ(edges.size(), 2 * kDenseNotes);
+}
+
+// Every generated song reads command by command, by the VGM format's lengths, to its end
+// command, and its waits add up to its header's length.
+TEST(Ym2612Songs, ReadWholeByTheFormatsCommandLengths) {
+  const std::vector<std::uint8_t> songs[] = {FmPitchSong(),     FmLevelSong(),      FmKeySong(),
+                                             FmPanSong(),       FmAlgorithmSong(),  FmBrightnessSong(),
+                                             DacWriteSong(),    DacStreamSong(),    ChordSong(),
+                                             DenseSong()};
+  for (std::uint32_t s = 0; s < std::size(songs); ++s) {
+    const std::vector<std::uint8_t>& vgm = songs[s];
+    std::uint32_t at = DataStart(vgm);
+    std::uint64_t waited = 0;
+    for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0; at += length) {
+      const std::uint8_t c = vgm[at];
+      if (c == 0x61) waited += vgm[at + 1] | vgm[at + 2] << 8;
+      if (c == 0x62) waited += 735;
+      if (c == 0x63) waited += 882;
+      if (c >= 0x70 && c <= 0x8F) waited += (c & 0x0F) + (c < 0x80 ? 1 : 0);
+    }
+    EXPECT_EQ(at, vgm.size() - 1) << "song " << s;
+    EXPECT_EQ(waited, ReadLe32(vgm, 0x18)) << "song " << s;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Through, Ym2612, ::testing::Values(Source::kVgm, Source::kSpc),

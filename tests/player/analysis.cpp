@@ -71,6 +71,17 @@ double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::u
   return best;
 }
 
+StereoSeparation MeasureSeparation(const std::vector<float>& left, const std::vector<float>& right,
+                                   std::uint32_t begin, std::uint32_t count, double rate, double left_hz,
+                                   double right_hz) {
+  const double left_in_left = MagnitudeAt(left, begin, count, rate, left_hz);
+  const double left_in_right = MagnitudeAt(right, begin, count, rate, left_hz);
+  const double right_in_right = MagnitudeAt(right, begin, count, rate, right_hz);
+  const double right_in_left = MagnitudeAt(left, begin, count, rate, right_hz);
+  return {Decibels(left_in_right, left_in_left), Decibels(right_in_left, right_in_right),
+          Decibels(left_in_left, right_in_right)};
+}
+
 std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
                                       std::uint32_t count, std::uint32_t frame) {
   SpectrumAnalyzer analyzer(frame);

@@ -81,6 +81,19 @@ TEST(BandShare, GivesASquaresPowerAboveItsFundamental) {
   EXPECT_EQ(BandShare(std::vector<double>(100, 0.0), bin_hz, 0, 8000), 0.0);
 }
 
+TEST(MeasureSeparation, GivesEachTonesLeakToTheOtherSide) {
+  std::vector<float> left = Sine(440, 16000), right = Sine(660, 16000, 0.25);
+  const std::vector<float> left_leak = Sine(440, 16000, 0.005), right_leak = Sine(660, 16000, 0.0025 / 4);
+  for (std::uint32_t i = 0; i < 16000; ++i) {
+    right[i] += left_leak[i];
+    left[i] += right_leak[i];
+  }
+  const StereoSeparation s = MeasureSeparation(left, right, 0, 16000, kRateHz, 440, 660);
+  EXPECT_NEAR(s.left_leak, -40, 0.1);
+  EXPECT_NEAR(s.right_leak, -52, 0.1);
+  EXPECT_NEAR(s.balance, 6.02, 0.1);
+}
+
 TEST(LevelEdges, PlacesAToneBurstsStartAndStopWithinAQuarterMillisecond) {
   std::vector<float> signal(80000);
   const std::vector<float> tone = Square(1747.8, signal.size());

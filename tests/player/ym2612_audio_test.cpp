@@ -99,19 +99,14 @@ TEST_P(Ym2612, PanRoutesEachChannelToItsSide) {
   ASSERT_EQ(r.error, "");
   ASSERT_GT(Rms(r.left, At(0.2), At(0.6)), 0.01) << "the left side is (nearly) silent";
   ASSERT_GT(Rms(r.right, At(0.2), At(0.6)), 0.01) << "the right side is (nearly) silent";
-  const double left_hz = FmHz(kLeftPitch.block, kLeftPitch.fnumber);
-  const double right_hz = FmHz(kRightPitch.block, kRightPitch.fnumber);
-  const double left_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, left_hz);
-  const double left_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, left_hz);
-  const double right_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, right_hz);
-  const double right_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, right_hz);
-  const double left_leak = Decibels(left_in_right, left_in_left);
-  const double right_leak = Decibels(right_in_left, right_in_right);
+  const StereoSeparation s = MeasureSeparation(r.left, r.right, At(0.2), At(0.6), kRate,
+                                               FmHz(kLeftPitch.block, kLeftPitch.fnumber),
+                                               FmHz(kRightPitch.block, kRightPitch.fnumber));
   std::printf("%s pan: left-only channel on the right %.1f dB, right-only channel on the left %.1f dB\n", name(),
-              left_leak, right_leak);
-  EXPECT_LT(left_leak, -30);
-  EXPECT_LT(right_leak, -30);
-  EXPECT_NEAR(Decibels(left_in_left, right_in_right), 0, 3) << "the two sides differ in level";
+              s.left_leak, s.right_leak);
+  EXPECT_LT(s.left_leak, -30);
+  EXPECT_LT(s.right_leak, -30);
+  EXPECT_NEAR(s.balance, 0, 3) << "the two sides differ in level";
 }
 
 // Four carriers in phase at one level add up to four times one carrier's amplitude

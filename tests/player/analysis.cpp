@@ -71,6 +71,17 @@ double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::u
   return best;
 }
 
+StereoSeparation MeasureSeparation(const std::vector<float>& left, const std::vector<float>& right,
+                                   std::uint32_t begin, std::uint32_t count, double rate, double left_hz,
+                                   double right_hz) {
+  const double left_in_left = MagnitudeAt(left, begin, count, rate, left_hz);
+  const double left_in_right = MagnitudeAt(right, begin, count, rate, left_hz);
+  const double right_in_right = MagnitudeAt(right, begin, count, rate, right_hz);
+  const double right_in_left = MagnitudeAt(left, begin, count, rate, right_hz);
+  return {Decibels(left_in_right, left_in_left), Decibels(right_in_left, right_in_right),
+          Decibels(left_in_left, right_in_right)};
+}
+
 std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
                                       std::uint32_t count, std::uint32_t frame) {
   SpectrumAnalyzer analyzer(frame);
@@ -82,6 +93,17 @@ std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uin
   }
   for (double& p : power) p /= frames > 0 ? static_cast<double>(frames) : 1.0;
   return power;
+}
+
+double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
+  double total = 0, band = 0;
+  for (std::uint32_t k = 0; k < power.size(); ++k) {
+    const double hz = k * bin_hz;
+    if (hz < 60 || hz > 8000) continue;
+    total += power[k];
+    if (hz >= lo && hz < hi) band += power[k];
+  }
+  return total > 0 ? band / total : 0;
 }
 
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b) {

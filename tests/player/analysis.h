@@ -31,9 +31,24 @@ double PeakFrequency(const std::vector<float>& signal, std::uint32_t begin, std:
 double MagnitudeAt(const std::vector<float>& signal, std::uint32_t begin, std::uint32_t count, double rate,
                    double hz);
 
+// How well two tones keep to their sides: one meant for the left at left_hz, one for the
+// right at right_hz, measured by MagnitudeAt over [begin, begin + count) of each side.
+struct StereoSeparation {
+  double left_leak;   // the left tone on the right side against the left side, in dB
+  double right_leak;  // the right tone on the left side against the right side, in dB
+  double balance;     // the left tone on the left against the right tone on the right, in dB
+};
+StereoSeparation MeasureSeparation(const std::vector<float>& left, const std::vector<float>& right,
+                                   std::uint32_t begin, std::uint32_t count, double rate, double left_hz,
+                                   double right_hz);
+
 // Mean Hann-windowed power spectrum of the frames of `frame` samples in [begin, begin + count).
 std::vector<double> MeanPowerSpectrum(const std::vector<float>& signal, std::uint32_t begin,
                                       std::uint32_t count, std::uint32_t frame);
+
+// Share of the power (bin k at k * bin_hz) between 60 and 8000 Hz that lies between lo
+// and hi; 0 when there is none.
+double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi);
 
 // Cosine of the angle between two equally long vectors; 0 when either is all zero.
 double CosineSimilarity(const std::vector<double>& a, const std::vector<double>& b);

@@ -66,6 +66,34 @@ TEST(Levels, RmsIgnoresOffsetAndDecibelsCompareAmplitudes) {
   EXPECT_NEAR(Decibels(Rms(quiet, 0, 32000), Rms(Sine(1000, 32000, 0.5), 0, 32000)), -2.0, 0.01);
 }
 
+// The brightness measure, on a square wave's odd harmonics.
+TEST(BandShare, GivesASquaresPowerAboveItsFundamental) {
+  constexpr std::uint32_t kFrame = 6400;
+  const std::vector<double> square = MeanPowerSpectrum(Square(400, 32000), 0, 32000, kFrame);
+  const std::vector<double> sine = MeanPowerSpectrum(Sine(400, 32000), 0, 32000, kFrame);
+  const double bin_hz = kRateHz / kFrame;
+  // Harmonic n (odd) has 1 / n^2 of the fundamental's power; up to 8000 Hz, n = 19.
+  double harmonics = 0;
+  for (std::uint32_t n = 1; n <= 19; n += 2) harmonics += 1.0 / (n * n);
+  EXPECT_NEAR(BandShare(square, bin_hz, 600, 8001), 1 - 1 / harmonics, 0.005);
+  EXPECT_LT(BandShare(sine, bin_hz, 600, 8001), 1e-6);
+  EXPECT_NEAR(BandShare(sine, bin_hz, 300, 500), 1.0, 1e-6);
+  EXPECT_EQ(BandShare(std::vector<double>(100, 0.0), bin_hz, 0, 8000), 0.0);
+}
+
+TEST(MeasureSeparation, GivesEachTonesLeakToTheOtherSide) {
+  std::vector<float> left = Sine(440, 16000), right = Sine(660, 16000, 0.25);
+  const std::vector<float> left_leak = Sine(440, 16000, 0.005), right_leak = Sine(660, 16000, 0.0025 / 4);
+  for (std::uint32_t i = 0; i < 16000; ++i) {
+    right[i] += left_leak[i];
+    left[i] += right_leak[i];
+  }
+  const StereoSeparation s = MeasureSeparation(left, right, 0, 16000, kRateHz, 440, 660);
+  EXPECT_NEAR(s.left_leak, -40, 0.1);
+  EXPECT_NEAR(s.right_leak, -52, 0.1);
+  EXPECT_NEAR(s.balance, 6.02, 0.1);
+}
+
 TEST(LevelEdges, PlacesAToneBurstsStartAndStopWithinAQuarterMillisecond) {
   std::vector<float> signal(80000);
   const std::vector<float> tone = Square(1747.8, signal.size());

@@ -183,18 +183,6 @@ double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0)
   return total > 0 ? harmonic / total : 0;
 }
 
-// Share of the power between 60 and 8000 Hz that lies between lo and hi.
-double BandShare(const std::vector<double>& power, double bin_hz, double lo, double hi) {
-  double total = 0, band = 0;
-  for (std::uint32_t k = 0; k < power.size(); ++k) {
-    const double hz = k * bin_hz;
-    if (hz < 60 || hz > 8000) continue;
-    total += power[k];
-    if (hz >= lo && hz < hi) band += power[k];
-  }
-  return total > 0 ? band / total : 0;
-}
-
 TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
   const Rendering r = Render(NoiseSong(), 3.0);
   ASSERT_EQ(r.error, "");
@@ -279,20 +267,14 @@ TEST_P(Psg, PeriodicNoiseRestartsItsPulseAtEachWrite) {
 TEST_P(Psg, GameGearStereoRoutesEachChannelToItsSide) {
   const Rendering r = Render(StereoSong(), 1.0);
   ASSERT_EQ(r.error, "");
-  const double left_hz = ToneHz(254), right_hz = ToneHz(127);
-  const double left_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, left_hz);
-  const double left_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, left_hz);
-  const double right_in_right = MagnitudeAt(r.right, At(0.2), At(0.6), kRate, right_hz);
-  const double right_in_left = MagnitudeAt(r.left, At(0.2), At(0.6), kRate, right_hz);
-  const double left_leak = Decibels(left_in_right, left_in_left);
-  const double right_leak = Decibels(right_in_left, right_in_right);
+  const StereoSeparation s = MeasureSeparation(r.left, r.right, At(0.2), At(0.6), kRate, ToneHz(254), ToneHz(127));
   std::printf("%s stereo: left-only tone on the right %.1f dB, right-only tone on the left %.1f dB\n", name(),
-              left_leak, right_leak);
+              s.left_leak, s.right_leak);
   ASSERT_GT(Rms(r.left, At(0.2), At(0.6)), 0.01) << "the left side is (nearly) silent";
   ASSERT_GT(Rms(r.right, At(0.2), At(0.6)), 0.01) << "the right side is (nearly) silent";
-  EXPECT_LT(left_leak, -30);
-  EXPECT_LT(right_leak, -30);
-  EXPECT_NEAR(Decibels(left_in_left, right_in_right), 0, 3) << "the two sides differ in level";
+  EXPECT_LT(s.left_leak, -30);
+  EXPECT_LT(s.right_leak, -30);
+  EXPECT_NEAR(s.balance, 0, 3) << "the two sides differ in level";
 }
 
 INSTANTIATE_TEST_SUITE_P(Through, Psg, ::testing::Values(Source::kVgm, Source::kSpc),

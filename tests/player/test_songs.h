@@ -9,6 +9,9 @@
 
 namespace brevox::audio {
 
+// A song whose first writes silence every SN76489 channel.
+VgmWriter Silent(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock);
+
 // Each of these periods for one second in turn, alone, on tone channel PitchChannel(i)
 // (0x100-byte header).
 constexpr std::array<std::uint16_t, 4> kPitchPeriods = {1016, 254, 64, 16};

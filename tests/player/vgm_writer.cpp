@@ -88,6 +88,11 @@ VgmWriter& VgmWriter::Header(std::uint32_t offset, std::uint32_t value) {
   return *this;
 }
 
+VgmWriter& VgmWriter::RequireVersion(std::uint32_t version) {
+  if (version > version_) version_ = version;
+  return *this;
+}
+
 VgmWriter& VgmWriter::Loop() {
   has_loop_ = true;
   loop_offset_ = static_cast<std::uint32_t>(commands_.size());
@@ -101,7 +106,7 @@ std::vector<std::uint8_t> VgmWriter::Build() const {
   file.push_back(0x66);
   std::memcpy(file.data(), "Vgm ", 4);
   Put32(file, 0x04, static_cast<std::uint32_t>(file.size() - 0x04));
-  Put32(file, 0x08, 0x151);
+  Put32(file, 0x08, version_);
   Put32(file, 0x0C, clock_);
   Put32(file, 0x18, static_cast<std::uint32_t>(samples_));
   if (has_loop_) {

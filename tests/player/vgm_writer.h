@@ -1,5 +1,7 @@
 #pragma once
-// Writes VGM 1.51 files of SN76489 writes and waits, for generated test songs.
+// Writes VGM files of SN76489 writes and waits, for generated test songs (version 1.51,
+// or later when a command needs it); other chips' commands go through Raw or a companion
+// writer such as Ym2612Writer.
 
 #include <cstdint>
 #include <utility>
@@ -9,6 +11,15 @@ namespace brevox::audio {
 
 constexpr std::uint32_t kPsgClock = 3579545;
 constexpr std::uint32_t kVgmRate = 44100;
+
+// Header fields of the FM chips' clocks (a chip whose clock is 0 is absent), and the
+// clocks that the consoles and computers used.
+constexpr std::uint32_t kYm2413ClockField = 0x10;
+constexpr std::uint32_t kYm2612ClockField = 0x2C;
+constexpr std::uint32_t kYm2151ClockField = 0x30;
+constexpr std::uint32_t kYm2413Clock = 3579545;
+constexpr std::uint32_t kYm2612Clock = 7670453;  // NTSC Mega Drive
+constexpr std::uint32_t kYm2151Clock = 3579545;
 
 class VgmWriter {
  public:
@@ -40,6 +51,10 @@ class VgmWriter {
   // Sets the 32-bit header field at `offset` (such as another chip's clock).
   VgmWriter& Header(std::uint32_t offset, std::uint32_t value);
 
+  // Raises the version (BCD, 0x151 = 1.51) to `version` if it is lower: the first
+  // version that defines a command written.
+  VgmWriter& RequireVersion(std::uint32_t version);
+
   // The loop point is the next command.
   VgmWriter& Loop();
 
@@ -52,6 +67,7 @@ class VgmWriter {
  private:
   std::uint32_t header_size_;
   std::uint32_t clock_;
+  std::uint32_t version_ = 0x151;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> fields_;
   std::vector<std::uint8_t> commands_;
   std::uint64_t samples_ = 0;

@@ -18,8 +18,13 @@
 ;     number of writes, a time, or to the block's end), 0x95 plays a whole data block,
 ;     0x94 stops. A voice plays the bank from there at that rate; its end flag or the
 ;     length, counted down every 4 ms, ends it.
-; The DAC is channel CH_DAC, with the pan of the YM2612's channel 6 and, while the DAC
-; replaces that channel ($2B bit 7), its place.
+; The DAC is channel CH_DAC, with the pan of the YM2612's channel 6.
+DAC_RUN    = 0                    ; dac_flags bits
+DAC_START  = 1
+DAC_STOP   = 2
+DAC_STREAM = 3
+DAC_RATE   = 4
+DAC_VOL    = 112
 
 ; dac_data_block: the stream is at a data block (ptr: at its 0x66): a PCM bank block is
 ; remembered and queued for conversion; its type byte is then changed, so that a song
@@ -58,15 +63,11 @@ dac_data_block:
 .done:
     RET
 
-; dac_convert_step: the next 16 samples of the bank into a BRR block (background). Returns
-; carry clear when the whole bank so far is converted.
+; dac_convert_step: the next 16 samples of the bank into a BRR block (background).
 dac_convert_step:
     MOV A,conv_block
     CMP A,dac_block_count
-    BCC .work
-    CLRC
-    RET
-.work:
+    BCS .done
     MOVW YA,conv_left
     BNE .convert
     MOV X,conv_block              ; a new data block: its start and its 16-sample count
@@ -84,15 +85,16 @@ dac_convert_step:
     MOV Y,#0
     ADDW YA,conv_left
     MOVW conv_left,YA
-    MOV count,#4
+    MOV X,#4
 .sixteenth:
     LSR conv_left+1
     ROR conv_left
-    DBNZ count,.sixteenth
+    DEC X
+    BNE .sixteenth
     MOVW YA,conv_left
     BNE .convert
     INC conv_block                ; an empty block
-    SETC
+.done:
     RET
 .convert:
     MOV Y,#15                     ; the 16 samples, signed, and their peak
@@ -126,6 +128,7 @@ dac_convert_step:
     DECW conv_left
     BNE .header
     OR A,#1                       ; the data block's last: end
+    INC conv_block
 .header:
     MOV Y,#0
     MOV [conv_dst]+Y,A
@@ -133,11 +136,10 @@ dac_convert_step:
 .pair:
     CALL dac_nibble
     XCN A
-    AND A,#$F0
-    MOV high8,A
+    MOV peak8,A
     CALL dac_nibble
     AND A,#$0F
-    OR A,high8
+    OR A,peak8
     INC Y
     MOV [conv_dst]+Y,A
     CMP Y,#8
@@ -150,11 +152,6 @@ dac_convert_step:
     MOV Y,#0
     ADDW YA,conv_dst
     MOVW conv_dst,YA
-    MOVW YA,conv_left
-    BNE .more
-    INC conv_block
-.more:
-    SETC
     RET
 
 ; dac_nibble: sample X of dac_samples (unsigned, 128 the middle) as a nibble: rounded,
@@ -210,7 +207,7 @@ cmd_dac_write:
 .owed:
     INC dac_writes
     INCW dac_pos
-    BBC dac_flags.0,.start        ; DAC_RUN: playing from the writes
+    BBC dac_flags.DAC_RUN,.start
 .due:
     MOV A,owed+1                  ; a wait due? (owed above SLACK)
     BNE .large
@@ -239,16 +236,15 @@ cmd_dac_write:
     BMI .more
     BRA .wait
 .start:
-    SET1 dac_flags.0
-    SET1 dac_flags.1              ; DAC_START: a start at the write's position
-    MOV A,dac_pos                 ; (Y is the stream's)
+    SET1 dac_flags.DAC_RUN
+    MOV A,dac_pos                 ; a start at the write's position (Y is the stream's)
     SETC
     SBC A,#1
     MOV dac_start,A
     MOV A,dac_pos+1
     SBC A,#0
     MOV dac_start+1,A
-    SET1 pending.2
+    CALL dac_start_now
     BRA .due
 
 ; cmd_seek: $E0 pppppppp: the DAC position (the bank lies in the 16-bit address space);
@@ -262,14 +258,13 @@ cmd_seek:
     INC Y
     INC Y
     INC Y
-    CLR1 dac_flags.0
-    JMP next
-
+    BRA seek_done
 ; cmd_seek0: $4C, the converter's short form of a seek to 0.
 cmd_seek0:
     MOV dac_pos,#0
     MOV dac_pos+1,#0
-    CLR1 dac_flags.0
+seek_done:
+    CLR1 dac_flags.DAC_RUN
     JMP next
 
 ; The stream commands are rare: each one first brings ptr to its operands (Y = 0).
@@ -277,7 +272,7 @@ cmd_seek0:
 ; cmd_stream_setup: $90 ss tt pp cc: a stream to the YM2612 ($02) register $2A is ours.
 cmd_stream_setup:
     CALL normalize
-    CLR1 dac_flags.3
+    CLR1 dac_flags.DAC_STREAM
     MOV Y,#1
     MOV A,[ptr]+Y
     AND A,#$7F
@@ -287,17 +282,17 @@ cmd_stream_setup:
     MOV A,[ptr]+Y
     CMP A,#$2A
     BNE .done
-    SET1 dac_flags.3              ; DAC_STREAM: the stream commands drive the DAC
+    SET1 dac_flags.DAC_STREAM
 .done:
     MOV Y,#4
     JMP next
 
 ; cmd_stream_bank: $91 ss dd ll bb: the bank (type 0) and a step of 1 are assumed.
 cmd_stream_bank:
-    MOV A,Y
-    CLRC
-    ADC A,#4
-    MOV Y,A
+    INC Y
+    INC Y
+    INC Y
+    INC Y
     JMP next
 
 ; cmd_stream_rate: $92 ss ffffffff: the rate in Hz: pitch = f * 16 / 125 (f * 4096 / 32000).
@@ -315,13 +310,14 @@ cmd_stream_rate:
     MOV num+2,A
     MOV dac_rate+1,A
     MOV num+3,#0
-    MOV count,#4
+    MOV X,#4
 .times16:
     ASL num
     ROL num+1
     ROL num+2
     ROL num+3
-    DBNZ count,.times16
+    DEC X
+    BNE .times16
     MOV X,#125
     CALL divide_num
     MOVW YA,num
@@ -334,6 +330,24 @@ cmd_stream_rate:
     MOV Y,#5
     JMP next
 
+; divide_num: num /= X (X at most 255), a byte at a time from the top: the remainder stays
+; below the divisor, so every quotient byte fits.
+divide_num:
+    MOV Y,#0
+    MOV A,num+3
+    DIV YA,X
+    MOV num+3,A
+    MOV A,num+2
+    DIV YA,X
+    MOV num+2,A
+    MOV A,num+1
+    DIV YA,X
+    MOV num+1,A
+    MOV A,num
+    DIV YA,X
+    MOV num,A
+    RET
+
 ; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a ($FFFFFFFF: where
 ; the stream is), for l writes (mode 1), l ms (mode 2), or to the block's end (mode 3; 0
 ; keeps the last length). Lengths become 4 ms ticks: writes * 256 / f, ms / 4.
@@ -343,8 +357,8 @@ cmd_stream_start:
     MOV A,[ptr]+Y
     INC Y
     AND A,[ptr]+Y
-    CMP A,#$FF
-    BEQ .length
+    INC A
+    BEQ .length                   ; $FFFF: where the stream is
     MOV Y,#1
     MOV A,[ptr]+Y
     MOV dac_pos,A
@@ -367,8 +381,7 @@ cmd_stream_start:
     CMP A,#2
     BEQ .ms
     BCS .to_end
-    MOV A,dac_rate                ; writes / (f / 256), a byte of divisor at least
-    MOV X,A
+    MOV X,dac_rate                ; writes / (f / 256), a byte of divisor at least
     MOV A,dac_rate+1
     BEQ .divide
     MOV X,#$FF
@@ -384,11 +397,12 @@ cmd_stream_start:
     ROR num
 .ticks:
     MOVW YA,num
-    MOVW dac_length,YA
-    BRA .start
+    BRA .set
 .to_end:
-    MOV dac_length,#0
-    MOV dac_length+1,#0
+    MOV A,#0
+    MOV Y,A
+.set:
+    MOVW dac_length,YA
 .start:
     CALL stream_start
     MOV Y,#10
@@ -409,8 +423,9 @@ cmd_stream_block:
     MOV dac_pos,A
     MOV A,!dac_start_hi+X
     MOV dac_pos+1,A
-    MOV dac_length,#0
-    MOV dac_length+1,#0
+    MOV A,#0
+    MOV Y,A
+    MOVW dac_length,YA
     CALL stream_start
 .none:
     MOV Y,#4
@@ -418,21 +433,23 @@ cmd_stream_block:
 
 ; stream_start: a stream starts at dac_pos when the stream commands drive the DAC.
 stream_start:
-    BBC dac_flags.3,.done
+    BBC dac_flags.DAC_STREAM,dac_start_done
     MOVW YA,dac_pos
     MOVW dac_start,YA
     MOVW YA,dac_stream_pitch
     MOVW dac_pitch,YA
-    SET1 dac_flags.1
+; dac_start_now: the DAC's voice starts at dac_start at the next flush. Keeps Y.
+dac_start_now:
+    SET1 dac_flags.DAC_START
     SET1 pending.2
-.done:
+dac_start_done:
     RET
 
 ; cmd_stream_stop: $94 ss.
 cmd_stream_stop:
     INC Y
-    BBC dac_flags.3,.done
-    SET1 dac_flags.2              ; DAC_STOP
+    BBC dac_flags.DAC_STREAM,.done
+    SET1 dac_flags.DAC_STOP
     SET1 pending.2
 .done:
     JMP next
@@ -440,21 +457,17 @@ cmd_stream_stop:
 ; dac_flush: a start or a stop of the DAC's voice. A start finds the bank's data block that
 ; holds the position; a block not yet converted is skipped.
 dac_flush:
-    BBC dac_flags.2,.start
-    CLR1 dac_flags.2
-    MOV X,#CH_DAC
-    MOV A,!ch_voice+X
-    BMI .start
-    MOV X,A
+    BBC dac_flags.DAC_STOP,.start
+    CLR1 dac_flags.DAC_STOP
     CALL dac_release
 .start:
-    BBS dac_flags.1,.find
+    BBS dac_flags.DAC_START,.find
     RET
 .find:
-    CLR1 dac_flags.1
+    CLR1 dac_flags.DAC_START
     MOV X,#0                      ; the block: start <= pos < start + size
 .block:
-    CMP X,dac_block_count
+    CMP X,conv_block              ; (converted blocks only)
     BCS .done
     MOV A,dac_start
     SETC
@@ -473,13 +486,11 @@ dac_flush:
     INC X
     BRA .block
 .found:
-    CMP X,conv_block              ; converted?
-    BCS .done
-    MOV count,#4                  ; its BRR block: data + 9 * (offset / 16)
+    MOV Y,#4                      ; its BRR block: data + 9 * (offset / 16)
 .sixteenth:
     LSR tmp+1
     ROR tmp
-    DBNZ count,.sixteenth
+    DBNZ Y,.sixteenth
     MOV A,tmp
     MOV Y,#9
     MUL YA
@@ -494,13 +505,12 @@ dac_flush:
     MOV Y,A
     MOV A,!dac_data_lo+X
     ADDW YA,sample
-    MOVW dac_brr,YA
-    CALL dac_level
-    MOV alloc_level,A
+    MOVW tmp,YA
+    MOV alloc_level,#DAC_VOL
     MOV A,#CH_DAC
     CALL alloc_voice
     BCS .done
-    MOVW YA,dac_brr
+    MOVW YA,tmp
     CALL voice_sample
     MOVW YA,dac_pitch
     CALL voice_pitch
@@ -512,14 +522,21 @@ dac_flush:
     OR A,#V_GAIN
     MOV Y,#$7F
     MOVW DSPADDR,YA
-    CALL dac_volume
+    MOV voice,X                   ; its volume: channel 6's pan as both sides
+    MOV note_vol,#DAC_VOL
+    MOV w_pan,#$C0
+    BBC chips.0,.volume
+    MOV A,!OPN1-$30+$B6
+    MOV w_pan,A
+.volume:
+    CALL apply_level
     JMP voice_key_on
 .done:
     RET
 
-; dac_write_pitch: YA = dac_pitch, following the writes counted since the last call: 32
-; times their number per 4 ms (4096 / 32000 * 250), taken a quarter at a time against the
-; last (a pitch is chosen at a run's first tick, so it starts from the first count). Keeps X.
+; dac_write_pitch: dac_pitch follows the writes counted since the last call: 32 times
+; their number per 4 ms (4096 / 32000 * 250), taken a quarter at a time against the last
+; (a pitch is chosen at a run's first tick, so it starts from the first count). Keeps X.
 dac_write_pitch:
     MOV A,dac_writes
     MOV Y,#32
@@ -536,7 +553,7 @@ dac_write_pitch:
     MOV tmp+1,#0
     POP X
 .one:
-    BBC dac_flags.4,.first        ; DAC_RATE: a rate is known
+    BBC dac_flags.DAC_RATE,.first
     MOVW YA,dac_pitch             ; three quarters of the last, a quarter of the new
     MOVW sample,YA
     ASL A
@@ -553,47 +570,35 @@ dac_write_pitch:
     LSR tmp+1
     ROR tmp
 .first:
-    SET1 dac_flags.4
+    SET1 dac_flags.DAC_RATE
     MOVW YA,tmp
     MOVW dac_pitch,YA
     RET
 
-; dac_release: X = the DAC's voice, silenced quickly (a drum's tail is in the sample).
+; dac_release: the DAC's voice, if it has one, is silenced quickly (a drum's tail is in
+; the sample).
 dac_release:
-    MOV A,X
-    XCN A
-    OR A,#V_GAIN
+    MOV X,#CH_DAC
+    MOV A,!ch_voice+X
+    BMI .none
+    MOV X,A
     MOV Y,#$9C                    ; linear decrease, about 4 ms
-    MOVW DSPADDR,YA
-    JMP release_voice
-
-; dac_level: the DAC's loudness: channel 6's pan as both sides at DAC_VOL.
-dac_level:
-    MOV A,#DAC_VOL
+    JMP voice_release
+.none:
     RET
-DAC_VOL = 112
-
-; dac_volume: X = the DAC's voice: its VOLL and VOLR from channel 6's pan (port 1 $B6).
-dac_volume:
-    MOV A,!OPN1-$30+$B6
-    MOV w_pan,A
-    MOV note_vol,#DAC_VOL
-    MOV voice,X
-    JMP apply_level
 
 ; dac_tick: every 4 ms: a run of writes that has stopped is released; the rate of a running
-; one follows the mean wait (pitch = 90317 / n16, 5644.8 / the mean wait); a stream's
-; length counts down.
+; one follows the writes; a stream's length counts down.
 dac_tick:
     MOV X,#CH_DAC
     MOV A,!ch_voice+X
     BMI .done
     MOV X,A
-    BBC dac_flags.0,.stream
+    BBC dac_flags.DAC_RUN,.stream
     MOV A,dac_writes
     BNE .running
-    CLR1 dac_flags.0
-    CLR1 dac_flags.4              ; the next run finds its rate anew
+    CLR1 dac_flags.DAC_RUN
+    CLR1 dac_flags.DAC_RATE       ; the next run finds its rate anew
     JMP dac_release
 .running:
     CALL dac_write_pitch
@@ -613,8 +618,9 @@ dac_tick:
     OR A,dac_length
     BNE .done
 .over:
-    MOV dac_length,#0
-    MOV dac_length+1,#0
+    MOV A,#0
+    MOV Y,A
+    MOVW dac_length,YA
     JMP dac_release
 .done:
     RET

@@ -6,8 +6,8 @@
 ;            the operator graph, each operator's frequency multiple, level (TL) and
 ;            envelope rates, the pan. From it come the waveform's signature (looked up in
 ;            the waveform cache, waveform.s), the note's level (VOL, from the loudest
-;            carrier's TL), its envelope (the loudest carrier's, as DSP ADSR and GAIN
-;            settings) and its pitch. The channel takes a voice (voices.s) and keys it on.
+;            carrier's TL), its envelope (the loudest carrier's, as DSP ADSR settings) and
+;            its pitch. The channel takes a voice (voices.s) and keys it on.
 ;   pitch    only the pitch is computed again (a new frequency on a sounding note).
 ;   level    only the level (a carrier's TL, the volume or the pan).
 ;   patch    the waveform too (a modulator, the algorithm, a multiple).
@@ -15,13 +15,13 @@
 ;            closest to the carrier's release rate.
 ;
 ; Envelope rates are the chips' effective rates R (0-63 with key scaling, the YM2612's
-; scale: each +4 halves the time); the tables below map R / 2 to the DSP's settings:
-;   attack: ADSR attack (linear rise, matched at half the chip's attack time);
-;   first decay: ADSR decay down to the sustain level when that is within the ADSR's
-;     reach (18 dB); deeper, the ADSR decays to 18 dB and on at the same pace, and at the
-;     time the chip would reach its sustain level the voice switches to GAIN (v_timer);
-;   second decay and release: exponential GAIN decrease (linear where only that is fast
-;     enough).
+; scale: each +4 halves the time); by R / 2 they map to the DSP's settings:
+;   attack: ADSR attack (linear rise, matched at half the chip's attack time), adsr_map;
+;   first decay: ADSR decay (adsr_map) down to the sustain level, when that is within the
+;     ADSR's reach (18 dB); a deeper one decays to 18 dB and on at the same pace, and one
+;     slower than the ADSR's slowest decays from the top at its pace (sustain rate);
+;   second decay and release: exponential decrease that falls 24 dB in the chip's time
+;     (rate = 1.5 R / 2); the fastest releases decrease linearly.
 
 F_KEY    = $01                    ; ch_flags: the channel is keyed
 F_KON    = $02                    ; a key-on since the last flush
@@ -37,9 +37,34 @@ fm_mark:
     SET1 pending.1
     RET
 
-; fm_flush: every marked channel of every chip that is playing.
+; fm_key: X = channel, A = 0 for key-off, else key-on; returns to the stream. A key-on
+; counts only when the channel was not keyed (the chip starts no attack for a key already
+; on), a key-off only when it was.
+fm_key:
+    CALL key_change
+    JMP next
+; key_change: fm_key without the return to the stream. Keeps Y.
+key_change:
+    BEQ .off
+    MOV A,!ch_flags+X
+    AND A,#F_KEY
+    BNE .same
+    MOV A,#F_KEY | F_KON
+    JMP fm_mark
+.off:
+    MOV A,!ch_flags+X
+    AND A,#F_KEY
+    BEQ .same
+    EOR A,!ch_flags+X             ; the key bit cleared
+    OR A,#F_KOFF
+    MOV !ch_flags+X,A
+    SET1 pending.1
+.same:
+    RET
+
+; fm_flush: every marked channel of every chip.
 fm_flush:
-    MOV X,#FIRST_FM_CHANNEL
+    MOV X,#CH_OPN
 .channel:
     MOV A,!ch_flags+X
     AND A,#$FE
@@ -65,8 +90,7 @@ fm_channel:
     MOV voice,A
     BBC events.1,.sounding        ; F_KON
     CALL load_channel
-    CALL note_level
-    MOV alloc_level,A
+    MOV alloc_level,note_vol
     MOV A,channel
     CALL alloc_voice
     BCS .done
@@ -89,10 +113,9 @@ fm_channel:
     MOV A,voice
     BMI .done
     MOV A,events
-    AND A,#F_PATCH | F_LEVEL
+    AND A,#F_PATCH | F_LEVEL | F_KOFF
     BEQ .pitch
     CALL load_channel
-    CALL note_level
     CALL apply_level
     BBC events.3,.pitch           ; F_PATCH
     CALL channel_waveform
@@ -102,48 +125,74 @@ fm_channel:
     CALL channel_pitch
 .off:
     BBC events.2,.done            ; F_KOFF
-    MOV A,voice
-    MOV X,A
-    MOV A,!v_age+X
-    BNE .done                     ; already released
-    CALL load_channel
-    CALL note_envelope
 .release:
+    MOV X,main_op                 ; the loudest carrier's release
+    MOV A,!w_rr+X
+    LSR A
+    CMP A,#24
+    BCC .exponential
+    ADC A,#$9C - 24 - 1           ; the fastest: linear decrease (carry set)
+    CMP A,#$A0
+    BCC .gain
+    MOV A,#$9F
+    BRA .gain
+.exponential:
+    CALL decay_rate
+    BNE .rate
+    INC A
+.rate:
+    OR A,#$A0
+.gain:
+    MOV Y,A
     MOV X,voice
-    MOV A,X
-    XCN A
-    OR A,#V_GAIN
-    MOV Y,env_release
-    MOVW DSPADDR,YA
-    AND A,#$F0
-    OR A,#V_ADSR1
-    MOV Y,#0
-    MOVW DSPADDR,YA
-    JMP release_voice
+    JMP voice_release
 .done:
     RET
 
-; load_channel: the chip's loader for `channel` fills the work record.
+; load_channel: the chip's loader fills the work record for `channel`, then note_level.
 load_channel:
-    MOV X,channel
-    MOV A,!loader_of-FIRST_FM_CHANNEL+X
-    MOV X,A
+    CALL channel_chip
+    CALL .load
+    JMP note_level
+.load:
     JMP [!loaders+X]
+
+; channel_chip: X = the chip of `channel` times 2 (0 YM2612, 2 YM2151, 4 YM2413, 6 the
+; YM2413's noise drums), sub = the channel's number within it.
+channel_chip:
+    MOV X,#3
+.chip:
+    MOV A,channel
+    SETC
+    SBC A,!chip_first+X
+    DEC X
+    BCC .chip
+    INC X
+    MOV sub,A
+    MOV A,X
+    ASL A
+    MOV X,A
+    RET
+
+chip_first:
+    .db CH_OPN, CH_OPM, CH_OPLL, CH_HH
+loaders:
+    .dw load_opn, load_opm, load_opll, load_noise_drum
+pitchers:
+    .dw pitch_opn, pitch_opm, pitch_opll
 
 ; channel_pitch: the chip's pitch for `channel` (pitch64: the DSP pitch of a 64-sample
 ; period), halved when the waveform spans two periods, to the voice; at most the DSP's
 ; top pitch (a period above 2000 Hz, beyond any note of the chips' usual range).
 channel_pitch:
-    MOV X,channel
-    MOV A,!pitcher_of-FIRST_FM_CHANNEL+X
-    MOV X,A
-    CALL jump_pitcher
+    CALL channel_chip
+    CALL .pitch
     MOV X,voice
     MOV A,v_slot+X
     CALL slot_address
     MOV Y,#SLOT_STATE
-    MOV A,[slot_ptr]+Y
-    BPL .whole                    ; bit 7: the waveform spans two periods
+    MOV A,[slot_ptr]+Y            ; bit 7: the waveform spans two periods
+    BPL .whole
     LSR pitch64+1
     ROR pitch64
 .whole:
@@ -154,18 +203,16 @@ channel_pitch:
     MOV Y,#$3F
 .set:
     JMP voice_pitch
-
-jump_pitcher:
+.pitch:
     JMP [!pitchers+X]
 
 ; note_level: the note's loudness (0-127, the VOL of its louder side) from the loudest
-; carrier's TL; also sets note_vol and main_op.
+; carrier's TL: note_vol, also carriers, note_tl and main_op.
 note_level:
     MOV X,w_alg
     MOV A,!alg_carriers+X
     MOV carriers,A
-    MOV A,#$7F
-    MOV note_tl,A
+    MOV note_tl,#$7F
     MOV X,#3
 .op:
     MOV A,!bit_of+X
@@ -179,47 +226,16 @@ note_level:
 .next:
     DEC X
     BPL .op
-    MOV A,note_tl
-    CLRC
-    ADC A,chip_gain               ; the chip's level against the others
-    CALL tl_volume
+    MOV A,note_tl                 ; VOL = 127 * 10^(-0.75 TL / 20), 0 from 48 dB
+    CALL level_amplitude
+    LSR A
     MOV note_vol,A
     RET
 
-; tl_volume: A = attenuation in 0.75 dB steps (0-255); returns VOL = 127 * 10^(-0.75 A / 20).
-tl_volume:
-    CMP A,#64
-    BCS .silent
-    MOV Y,A
-    AND A,#7
-    MOV X,A
-    MOV A,Y
-    LSR A
-    LSR A
-    LSR A
-    MOV Y,A
-    MOV A,!vol_fine+X
-    CMP Y,#0
-    BEQ .done
-.shift:
-    LSR A
-    DBNZ Y,.shift
-.done:
-    RET
-.silent:
-    MOV A,#0
-    RET
-
-vol_fine:
-    .db 127, 116, 107, 98, 90, 82, 76, 69
-
 ; apply_level: VOLL and VOLR of the voice from note_vol and the pan (w_pan: bit 7 left,
-; bit 6 right), and the voice's loudness for the voice pool.
+; bit 6 right).
 apply_level:
-    MOV X,voice
-    MOV A,note_vol
-    MOV v_level+X,A
-    MOV A,X
+    MOV A,voice
     XCN A
     MOV Y,#0
     BBC w_pan.7,.left
@@ -234,16 +250,11 @@ apply_level:
     MOVW DSPADDR,YA
     RET
 
-; note_envelope: the DSP envelope of the loudest carrier (main_op), written to the voice:
-; ADSR1, ADSR2, and the timed switch for a deep first decay; env_release = its release.
+; note_envelope: the DSP envelope of the loudest carrier (main_op), written to the voice
+; as ADSR1 and ADSR2 (see the top of this file).
 note_envelope:
     MOV X,main_op
-    MOV A,!w_rr+X
-    LSR A
-    MOV Y,A
-    MOV A,!release_gain+Y
-    MOV env_release,A
-    MOV A,!w_ar+X                  ; ADSR1: attack from AR, decay from D1R
+    MOV A,!w_ar+X                 ; ADSR1: attack from AR, decay from D1R
     LSR A
     MOV Y,A
     MOV A,!adsr_map+Y
@@ -258,60 +269,35 @@ note_envelope:
     OR A,#$80
     OR A,env_adsr1
     MOV env_adsr1,A
-    MOV A,!w_d2r+X                 ; sustain rate from D2R
+    MOV A,!w_d2r+X                ; the sustain rate: D2R, or D1R where it goes on
     LSR A
-    MOV Y,A
-    MOV A,!decay_rate+Y
-    MOV env_sr,A
-    MOV env_timer,#0
+    MOV tmp,A
+    MOV Y,#7                      ; the sustain level
     MOV A,!w_d1l+X
-    MOV env_d1l,A
-    BEQ .top                      ; no first decay: sustain from the top
-    MOV env_sl,#7                 ; a first decay slower than the ADSR's slowest: from the
-    CMP env_d1,#SLOW_DECAY        ; top at its pace (as the sustain rate), then D2R at GAIN
-    BCC .timed                    ; from the time the chip reaches D1L
-    MOV env_sl,#0
+    BEQ .adsr2                    ; no first decay: sustain from the top
+    CMP env_d1,#SLOW_DECAY
+    BCC .first                    ; slower than the ADSR's decay: from the top at its pace
+    MOV Y,#0
     CMP A,#7
-    BCS .timed                    ; deeper than the ADSR's levels: down to 18 dB by ADSR,
-    MOV Y,A                       ; on at D1R's pace, then the same switch
-    MOV A,!sustain_level-1+Y
-    BRA .adsr2
-.top:
-    MOV A,#7
-    BRA .adsr2
-.timed:
-    MOV Y,env_d1
-    MOV A,!decay_rate+Y
-    MOV tmp,env_sr
-    MOV env_sr,A
-    MOV A,!ticks_3db+Y
+    BCS .first                    ; deeper than 18 dB: to 18 dB, then on at its pace
     MOV Y,A
-    MOV A,env_d1l
-    MUL YA
-    CMP Y,#0
-    BEQ .ticks
-    MOV A,#$FF
-.ticks:
-    OR A,#1
-    MOV env_timer,A
-    MOV A,tmp
-    OR A,#$A0                     ; D2R 0 leaves GAIN $A0: no change, the level holds
-    MOV env_next,A
-    MOV A,env_sl
+    MOV A,!sustain_level-1+Y
+    MOV Y,A
+    BRA .adsr2
+.first:
+    MOV tmp,env_d1
 .adsr2:
+    MOV A,tmp
+    CALL decay_rate
+    MOV tmp,A
+    MOV A,Y
     XCN A
     ASL A
-    OR A,env_sr
-    MOV env_adsr2,A
-    MOV X,voice
-    MOV A,env_timer
-    MOV !v_timer+X,A
-    MOV A,env_next
-    MOV !v_gain_next+X,A
-    MOV A,X
+    OR A,tmp
+    MOV Y,A
+    MOV A,voice
     XCN A
     OR A,#V_ADSR2
-    MOV Y,env_adsr2
     MOVW DSPADDR,YA
     DEC A
     MOV Y,env_adsr1
@@ -320,24 +306,24 @@ note_envelope:
 
 SLOW_DECAY = 12                   ; R / 2 below this: slower than the ADSR's decay DR 0
 
-; Envelope maps by R / 2 (R 1, 3, ..., 63), computed from the chips' attack and decay
-; times and the DSP's rate table: adsr_map holds the ADSR decay DR in bits 6-4 (used for
-; D1R) and the attack AR in bits 3-0 (used for AR); decay_rate the exponential rate
-; (ADSR sustain rate or GAIN) that falls 24 dB in the chip's time; release_gain the GAIN
-; value (exponential or linear decrease) that falls 20 dB in the chip's time; ticks_3db
-; the 4 ms ticks a first decay takes for 3 dB.
+; decay_rate: A = R / 2; returns the DSP rate (0-31) of an exponential decrease that falls
+; 24 dB in the chip's time for 24 dB: 1.5 R / 2. Keeps X and Y.
+decay_rate:
+    MOV tmp+1,A
+    LSR A
+    CLRC
+    ADC A,tmp+1
+    CMP A,#32
+    BCC .done
+    MOV A,#31
+.done:
+    RET
+
+; By R / 2 (R 1, 3, ..., 63), from the chips' attack and decay times and the DSP's rate
+; table: the ADSR decay DR in bits 6-4 (used for D1R) and the attack AR in bits 3-0.
 adsr_map:
     .db $00, $00, $00, $01, $02, $03, $03, $04, $05, $06, $06, $07, $18, $29, $39, $3A
     .db $4B, $5C, $6C, $6D, $7E, $7E, $7E, $7E, $7E, $7E, $7E, $7E, $7F, $7F, $7F, $7F
-decay_rate:
-    .db 0, 1, 2, 4, 6, 7, 9, 10, 12, 13, 15, 16, 18, 19, 21, 22
-    .db 24, 25, 27, 28, 29, 30, 31, 31, 31, 31, 31, 31, 31, 31, 31, 31
-release_gain:
-    .db $A1, $A1, $A2, $A4, $A6, $A7, $A9, $AA, $AC, $AD, $AF, $B0, $B2, $B3, $B5, $B6
-    .db $B8, $B9, $BB, $BC, $BD, $BE, $BF, $BF, $9B, $9C, $9D, $9E, $9F, $9F, $9F, $9F
-ticks_3db:
-    .db 255, 255, 255, 255, 255, 255, 184, 132, 92, 66, 46, 33, 23, 16, 12, 8
-    .db 6, 4, 3, 2, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0
 ; ADSR sustain level for D1L 1-6 (3 dB steps): the DSP's (SL + 1) / 8 nearest in dB
 sustain_level:
     .db 5, 3, 2, 1, 1, 0
@@ -370,20 +356,20 @@ load_operators:
     MOV !w_tl+X,A
     CALL next_register            ; key scaling: key code >> (3 - KS)
     MOV tmp,A
-    XCN A
-    LSR A
-    LSR A
+    MOV A,key_code
+    MOV ks_add,A
+    MOV A,tmp
+    ROL A
+    ROL A
+    ROL A
     AND A,#3
     EOR A,#3
-    MOV tmp+1,A
-    MOV A,key_code
-    CMP tmp+1,#0
     BEQ .scaled
 .scale:
-    LSR A
-    DBNZ tmp+1,.scale
+    LSR ks_add
+    DEC A
+    BNE .scale
 .scaled:
-    MOV ks_add,A
     MOV A,tmp
     CALL rate_of
     MOV !w_ar+X,A
@@ -391,7 +377,6 @@ load_operators:
     CALL rate_of
     MOV !w_d1r+X,A
     CALL next_register
-    MOV dt2,A
     CALL rate_of
     MOV !w_d2r+X,A
     CALL next_register
@@ -500,7 +485,7 @@ build_signature:
     MOV sig,A
     MOV X,#3
 .op:
-    MOV A,!w_cyc2+X                ; cycles a period
+    MOV A,!w_cyc2+X               ; cycles a period
     BBS sig.7,.cycles
     LSR A
 .cycles:
@@ -508,41 +493,36 @@ build_signature:
     MOV A,!bit_of+X
     AND A,carriers
     BEQ .modulator
-    MOV A,!w_tl+X                  ; a carrier: against the loudest one
+    MOV A,!w_tl+X                 ; a carrier: against the loudest one
     SETC
     SBC A,note_tl
     BRA .level
 .modulator:
-    MOV A,!w_d1r+X                 ; a modulator: its level a moment into the note, past
-    LSR A                         ; its attack and as far down its decays as they go
+    MOV A,!w_d1r+X                ; a modulator: its level a moment into the note, as
+    LSR A                         ; far down its decays as they go
     MOV Y,A
     MOV A,!decay_100ms+Y
     MOV tmp,A
-    MOV A,!w_d1l+X                 ; the sustain level in 0.75 dB steps
+    MOV A,!w_d1l+X                ; the sustain level in 0.75 dB steps
     ASL A
     ASL A
-    MOV tmp+1,A
     CMP A,tmp
-    BCS .first_decay
-    MOV A,!w_d2r+X                 ; reached: then half of 100 ms of the second decay
+    BCC .reached
+    MOV A,tmp
+    BRA .first_decay
+.reached:
+    MOV tmp,A                     ; reached: then half of 100 ms of the second decay
+    MOV A,!w_d2r+X
     LSR A
     MOV Y,A
     MOV A,!decay_100ms+Y
     LSR A
-    CLRC
-    ADC A,tmp+1
-    MOV tmp,A
-.first_decay:
-    MOV A,!w_ar+X
-    LSR A
-    MOV Y,A
-    MOV A,!attack_100ms+Y
     CLRC
     ADC A,tmp
-    BCS .off
+.first_decay:
+    CLRC
     ADC A,!w_tl+X
     BCS .off
-
 .level:
     CMP A,#$80
     BCC .wave
@@ -561,135 +541,7 @@ build_signature:
     BPL .op
     RET
 
-; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127); the attack still to go at
-; 100 ms (half its level in dB, roughly where the chip's curve stands).
+; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127).
 decay_100ms:
     .db 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6, 9, 12
     .db 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127
-attack_100ms:
-    .db 127, 64, 63, 63, 62, 61, 60, 59, 56, 53, 49, 43, 33, 21, 3, 0
-    .db 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0
-
-; Each chip's loader and pitch, by channel from FIRST_FM_CHANNEL.
-loaders:
-    .dw load_opn, load_opm, load_opll, load_noise_drum
-pitchers:
-    .dw pitch_opn, pitch_opm, pitch_opll
-loader_of:
-pitcher_of:
-    .fill 6, 0                    ; YM2612
-    .db 0                         ; (the DAC)
-    .fill 8, 2                    ; YM2151
-    .fill 9, 4                    ; YM2413
-    .fill 3, 6                    ; its noise drums (no pitcher: their pitch is fixed)
-
-; ---- start-up
-
-; fm_init: the chips in the header: their clock constants and register copies; the
-; waveform cache in the heap below the copies; slot 0 made (the sine).
-fm_init:
-    MOV A,#0                      ; every channel's last slot forgotten
-    MOV X,#CHANNELS-1
-.slots:
-    MOV A,#$FF
-    MOV !ch_slot+X,A
-    DEC X
-    BPL .slots
-    MOV !S_PAGE+s_making,A
-    MOV chip_gain,#0
-    MOV A,#HDR_OPN_CLOCK          ; the YM2612: clock (0: 7670453 Hz) * 2 / 1125
-    CALL clock_field
-    BNE .opn_clock
-    MOV num,#lo(OPN_CLOCK)
-    MOV num+1,#hi(OPN_CLOCK)
-    MOV num+2,#OPN_CLOCK >> 16
-.opn_clock:
-    ASL num
-    ROL num+1
-    ROL num+2
-    CALL divide_by_1125
-    MOVW YA,num
-    MOVW kf_opn,YA
-    MOV A,#HDR_OPM_CLOCK          ; the YM2151: clock (0: 3579545 Hz) * 4 / 437
-    CALL clock_field
-    BNE .opm_clock
-    MOV num,#lo(OPM_CLOCK)
-    MOV num+1,#hi(OPM_CLOCK)
-    MOV num+2,#OPM_CLOCK >> 16
-.opm_clock:
-    ASL num
-    ROL num+1
-    ROL num+2
-    ASL num
-    ROL num+1
-    ROL num+2
-    MOV X,#19
-    CALL divide_num
-    MOV X,#23
-    CALL divide_num
-    MOVW YA,num
-    MOVW kf_opm,YA
-    MOV A,#HDR_OPLL_CLOCK         ; the YM2413: clock (0: 3579545 Hz) * 16 / 1125
-    CALL clock_field
-    BNE .opll_clock
-    MOV num,#lo(OPLL_CLOCK)
-    MOV num+1,#hi(OPLL_CLOCK)
-    MOV num+2,#OPLL_CLOCK >> 16
-.opll_clock:
-    MOV count,#4
-.times16:
-    ASL num
-    ROL num+1
-    ROL num+2
-    ROL num+3
-    DBNZ count,.times16
-    CALL divide_by_1125
-    MOVW YA,num
-    MOVW kf_opll,YA
-    MOV slot_base,#lo(SLOT0)      ; the cache: slot 0 here, the others in the heap
-    MOV slot_base+1,#hi(SLOT0)
-    MOV slot_count,#1
-    MOV slots_used,#1
-    MOV slot_next,#0
-    RET
-
-; clock_field: the 32-bit header field at HDR + A into num, without the dual-chip bits;
-; returns Z set when it is 0.
-clock_field:
-    MOV X,A
-    MOV A,!STREAM+X
-    MOV num,A
-    MOV A,!STREAM+1+X
-    MOV num+1,A
-    MOV A,!STREAM+2+X
-    MOV num+2,A
-    MOV A,!STREAM+3+X
-    AND A,#$3F
-    MOV num+3,A
-    OR A,num
-    OR A,num+1
-    OR A,num+2
-    RET
-
-; divide_by_1125: num /= 1125 (as 125 then 9, a byte at a time from the top: the remainder
-; stays below the divisor, so every quotient byte fits).
-divide_by_1125:
-    MOV X,#125
-    CALL divide_num
-    MOV X,#9
-; divide_num: num /= X (X at most 255).
-divide_num:
-    MOV Y,#0
-    MOV A,num+3
-    DIV YA,X
-    MOV num+3,A
-    MOV A,num+2
-    DIV YA,X
-    MOV num+2,A
-    MOV A,num+1
-    DIV YA,X
-    MOV num+1,A
-    MOV A,num
-    DIV YA,X
-    MOV num,A
-    RET

@@ -14,47 +14,6 @@
 WHITE_NOISE_SIZE = 128 * 9
 PULSE_SIZE = 16 * 9
 
-; make_noise: places both samples at the heap's start (heap moves past them) and makes the
-; pulse now; the white noise is made a block at a time in the background (noise_step), so
-; that the song starts at once. The caller has checked that they fit.
-make_noise:
-    MOVW YA,heap
-    MOVW noise_dst,YA
-    MOV A,#lo(WHITE_NOISE_SIZE)
-    MOV Y,#hi(WHITE_NOISE_SIZE)
-    ADDW YA,heap
-    MOVW pulse_noise,YA
-    MOVW dst,YA
-    MOV lfsr,#$00
-    MOV lfsr+1,#$80
-    MOV noise_blocks,#128
-    MOV count,#16
-.pulse:
-    MOV A,#$70
-    MOV X,#$99
-    CMP count,#1
-    BNE .fill
-    MOV A,#$B3
-    MOV X,#$77
-.fill:
-    MOV Y,#0
-    MOV [dst]+Y,A
-    MOV A,X
-.byte:
-    INC Y
-    MOV [dst]+Y,A
-    CMP Y,#8
-    BNE .byte
-    MOV A,#9
-    MOV Y,#0
-    ADDW YA,dst
-    MOVW dst,YA
-    CALL poll                     ; setting up must not let the timer overflow
-    DBNZ count,.pulse
-    MOVW YA,dst
-    MOVW heap,YA
-    RET
-
 ; noise_step: the next block of the white noise. After the last one the noise channel is
 ; looked at again, since it may have been waiting for its sample.
 noise_step:

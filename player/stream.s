@@ -12,14 +12,28 @@
 ; Ticks that pass while commands run count against the next wait; the timer's counter
 ; holds 15 of them (7.5 ms), so no stretch of work may run longer without a poll.
 
-group:
-    MOV A,Y
+; finish: the start-up (init.s) is done: the areas it ran from are cleared for their
+; tables, and the stream starts.
+finish:
+    MOV A,#0
+    MOV X,A
+.clear:
+    MOV !S_PAGE+X,A
+    MOV !DIRECTORY+X,A
+    INC X
+    BNE .clear
+    MOV A,#$FF
+    MOV X,#31
+.channels:
+    MOV !ch_voice+X,A
+    DEC X
+    BPL .channels
+    MOV !S_PAGE+s_making,A
     MOV Y,#0
-    ADDW YA,ptr
-    MOVW ptr,YA
+group:
+    CALL normalize
     CALL poll                     ; a long run of commands must not let the timer's
-    MOV Y,#0                      ; 4-bit counter overflow
-    MOV A,[ptr]+Y
+    MOV A,[ptr]+Y                 ; 4-bit counter overflow
     INC Y
     MOV flags,A
     MOV entries,#8
@@ -29,10 +43,33 @@ entry:
     MOV A,[ptr]+Y
     INC Y
     MOV cmd,A
+    ; Commands by range: $4C-$67 and $90-$95 through tables, the waits and DAC writes
+    ; directly; every other byte is a one-byte command that does nothing.
+    CMP A,#$68
+    BCS .high
+    SBC A,#$4C-1                  ; (carry clear) A - $4C
+    BCC next
+    ASL A
     MOV X,A
-    MOV A,!cmd_class+X
+    JMP [!low_handlers+X]
+.high:
+    CMP A,#$70
+    BCC next
+    CMP A,#$80
+    BCC cmd_wait_short
+    CMP A,#$90
+    BCS .stream
+    JMP cmd_dac_write
+.stream:
+    CMP A,#$E0
+    BEQ .seek
+    CMP A,#$96
+    BCS next
+    ASL A                         ; $90-$95: $20-$2A
     MOV X,A
-    JMP [!handlers+X]
+    JMP [!stream_handlers-$20+X]
+.seek:
+    JMP cmd_seek
 .psg:
     MOV A,[ptr]+Y                 ; flag bit set: the entry is the data byte of a PSG write
     INC Y
@@ -41,58 +78,78 @@ next:
     DBNZ entries,entry
     BRA group
 
-; Command handlers, one per class of cmd_class; each continues at next.
-handlers:
-    .dw next, cmd_stereo, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1, cmd_ym2151
-    .dw cmd_wait, cmd_wait735, cmd_wait882, cmd_end, cmd_data, cmd_wait_short, cmd_dac_write
-    .dw cmd_seek0, cmd_seek, cmd_stream_setup, cmd_stream_bank, cmd_stream_rate
+cmd_wait:                         ; $61 nn nn
+    MOV A,[ptr]+Y
+    INC Y
+    MOV tmp,A
+    MOV A,[ptr]+Y
+    INC Y
+    BRA add_wait
+cmd_wait735:
+    MOV tmp,#lo(735)
+    MOV A,#hi(735)
+    BRA add_wait
+cmd_wait882:
+    MOV tmp,#lo(882)
+    MOV A,#hi(882)
+    BRA add_wait
+cmd_wait_short:                   ; $7n: n + 1 samples
+    AND A,#$0F
+    INC A
+    MOV tmp,A
+    MOV A,#0
+add_wait:                         ; owed += tmp (low byte), A (high byte)
+    MOV tmp+1,A
+    CLRC
+    ADC owed,tmp
+    ADC owed+1,tmp+1
+    ADC owed+2,#0
+; wait: the commands so far take effect; then the owed time passes. A wait shorter than
+; SLACK samples is not waited for (a tick is 22 samples): the next commands run that much
+; early, which costs less than spinning for a fraction of a tick.
+wait:
+    MOV A,owed+2
+    BMI .now
+    OR A,owed+1
+    BNE .spin
+    MOV A,owed
+    CMP A,#SLACK
+    BCS .spin
+.now:
+    MOV A,pending                 ; late or nearly on time: what changed is applied
+    BEQ next                      ; at once, and the next command follows
+    CALL normalize
+    CALL flush
+    BRA next
+.spin:
+    CALL normalize
+    CALL flush
+.loop:
+    CALL poll
+    MOV A,owed+2
+    BMI next
+    OR A,owed+1
+    OR A,owed
+    BEQ next
+    CALL housekeeping
+    CALL background
+    MOV Y,#0                      ; (ptr is exact: the work above uses Y)
+    BRA .loop
+SLACK = 12
+
+; Handlers of $4C-$67 and $90-$95; each continues at next.
+low_handlers:
+    .dw cmd_seek0, next, next, cmd_stereo               ; $4C-$4F
+    .dw next, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1    ; $50-$53
+    .dw cmd_ym2151, next, next, next                    ; $54-$57
+    .dw next, next, next, next, next, next, next, next  ; $58-$5F
+    .dw next, cmd_wait, cmd_wait735, cmd_wait882        ; $60-$63
+    .dw next, next, cmd_end, cmd_data                   ; $64-$67
+stream_handlers:
+    .dw cmd_stream_setup, cmd_stream_bank, cmd_stream_rate
     .dw cmd_stream_start, cmd_stream_stop, cmd_stream_block
-C_NONE = 0
-C_STEREO = 2
-C_YM2413 = 4
-C_YM2612_0 = 6
-C_YM2612_1 = 8
-C_YM2151 = 10
-C_WAIT = 12
-C_WAIT735 = 14
-C_WAIT882 = 16
-C_END = 18
-C_DATA = 20
-C_WAIT_SHORT = 22
-C_DAC_WRITE = 24
-C_SEEK0 = 26
-C_SEEK = 28
-C_STREAM_SETUP = 30
-C_STREAM_BANK = 32
-C_STREAM_RATE = 34
-C_STREAM_START = 36
-C_STREAM_STOP = 38
-C_STREAM_BLOCK = 40
 
-; Class of every command byte. Bytes that the converter copies as one-byte commands (pad
-; $4E, undefined bytes) take no time and do nothing.
-cmd_class:
-    .fill $4C, C_NONE             ; $00-$4B
-    .db C_SEEK0                   ; $4C: seek to the start of the PCM bank
-    .db C_NONE, C_NONE            ; $4D, $4E (pad)
-    .db C_STEREO                  ; $4F dd
-    .db C_NONE                    ; $50 never stands here (PSG writes are flag bits)
-    .db C_YM2413, C_YM2612_0, C_YM2612_1, C_YM2151  ; $51-$54 aa dd
-    .fill 12, C_NONE              ; $55-$60
-    .db C_WAIT, C_WAIT735, C_WAIT882  ; $61 nn nn, $62, $63
-    .fill 2, C_NONE               ; $64-$65
-    .db C_END, C_DATA             ; $66, $67
-    .fill 8, C_NONE               ; $68-$6F
-    .fill 16, C_WAIT_SHORT        ; $70-$7F
-    .fill 16, C_DAC_WRITE         ; $80-$8F
-    .db C_STREAM_SETUP, C_STREAM_BANK, C_STREAM_RATE  ; $90 4 bytes, $91 4, $92 5
-    .db C_STREAM_START, C_STREAM_STOP, C_STREAM_BLOCK ; $93 10, $94 1, $95 4
-    .fill $4A, C_NONE             ; $96-$DF
-    .db C_SEEK                    ; $E0 dddddddd
-    .fill $1F, C_NONE             ; $E1-$FF
-.assert * - cmd_class == 256, "cmd_class needs 256 entries"
-
-cmd_stereo:
+cmd_stereo:                       ; $4F dd
     MOV A,[ptr]+Y
     INC Y
     MOV stereo,A
@@ -124,87 +181,15 @@ cmd_end:
     MOV Y,#0
     JMP group
 .stop:
-    CALL silence_all
+    MOV X,#7
+.voice:
+    CALL free_voice
+    DEC X
+    BPL .voice
 .idle:
     CALL poll                     ; the housekeeping still ends releases and streams
     CALL housekeeping
     BRA .idle
-
-cmd_wait:                         ; $61 nn nn
-    MOV A,[ptr]+Y
-    INC Y
-    CLRC
-    ADC A,owed
-    MOV owed,A
-    MOV A,[ptr]+Y
-    INC Y
-    ADC A,owed+1
-    MOV owed+1,A
-    ADC owed+2,#0
-    BRA wait
-
-cmd_wait735:
-    CLRC
-    ADC owed,#lo(735)
-    ADC owed+1,#hi(735)
-    ADC owed+2,#0
-    BRA wait
-
-cmd_wait882:
-    CLRC
-    ADC owed,#lo(882)
-    ADC owed+1,#hi(882)
-    ADC owed+2,#0
-    BRA wait
-
-cmd_wait_short:                   ; $7n: n + 1 samples
-    MOV A,cmd
-    AND A,#$0F
-    SETC
-    ADC A,owed
-    MOV owed,A
-    ADC owed+1,#0
-    ADC owed+2,#0
-; wait: the commands so far take effect; then the owed time passes. A wait shorter than
-; SLACK samples is not waited for (a tick is 11 samples): the next commands run that much
-; early, which costs less than spinning for a fraction of a tick.
-wait:
-    MOV A,owed+2
-    BMI .now
-    BNE .spin
-    MOV A,owed+1
-    BNE .spin
-    MOV A,owed
-    CMP A,#SLACK
-    BCS .spin
-.now:
-    MOV A,pending                 ; late or nearly on time: what changed is applied
-    BNE .apply                    ; at once, and the next command follows
-    JMP next
-.apply:
-    CALL normalize
-    CALL flush
-    MOV Y,#0
-    JMP next
-.spin:
-    CALL normalize
-    MOV A,pending
-    BEQ .loop
-    CALL flush
-.loop:
-    CALL poll
-    MOV A,owed+2
-    BMI .done
-    OR A,owed+1
-    OR A,owed
-    BEQ .done
-    CALL housekeeping
-    CALL background
-    BRA .loop
-.done:
-    MOV Y,#0                      ; ptr is exact: the flush and the housekeeping use Y
-    JMP next
-SLACK = 12
 
 ; normalize: ptr += Y, Y = 0.
 normalize:
@@ -247,14 +232,26 @@ poll:
 .none:
     RET
 
-; housekeeping: every 4 ms (timer 0) the envelopes, the DAC and the streams move on.
+; housekeeping: every 4 ms (timer 0) the DAC and its streams move on.
 housekeeping:
     MOV A,T0OUT
     BEQ .none
     MOV ticks4,A
-    CALL voices_tick
-    CALL dac_tick
+    JMP dac_tick
 .none:
+    RET
+
+; background: one step of the work that waits: the noise, then waveforms, then the DAC's
+; conversion.
+background:
+    MOV A,noise_blocks
+    BEQ .waveform
+    JMP noise_step
+.waveform:
+    CALL background_waveform
+    BCS .done
+    JMP dac_convert_step
+.done:
     RET
 
 ; flush: everything written since the last flush reaches the DSP; the voices to key on
@@ -278,4 +275,5 @@ flush:
     MOVW DSPADDR,YA
     MOV kon_bits,#0
 .done:
+    MOV Y,#0
     RET

@@ -4,20 +4,17 @@
 ; or a PSG channel made audible. The rule, in order:
 ;   1. the voice the channel already has (a new note of a channel reuses its voice);
 ;   2. a free voice;
-;   3. the voice released longest ago (its note is fading or already silent);
-;   4. the quietest keyed voice, if it is quieter than the new note (loudness as the DSP
-;      plays it: the larger side of VOL, which carries the channel's level and pan);
-; else the new note is not heard. The channel that loses its voice forgets it, so its later
-; writes and its key-off touch nothing, and no note is left behind: the new owner keys the
-; voice on afresh.
+;   3. the quietest voice, if it is quieter than the new note. A released note counts as
+;      silent (level 0), so released notes go first; a keyed note's loudness is the larger
+;      side of its VOL, which carries its level and pan, as the DSP plays it.
+; Else the new note is not heard. Every chip's channels compete alike: loudness alone ranks
+; them. The channel that loses its voice forgets it, so its later writes and its key-off
+; touch nothing, and no note is left behind: the new owner keys the voice on afresh.
 ;
 ; Each voice owns two entries of the sample directory. A new waveform goes into the entry
 ; the voice is not playing, and SRCN then points at it: the DSP reads the directory only at
 ; key-on and at the sample's loop point, so a playing note changes waveform at its next loop
 ; without a click, and never from a half-written entry.
-;
-; Envelopes run in the DSP (ADSR or GAIN); the player only switches a voice from one stage
-; to the next where the DSP's ADSR cannot (v_timer, every 4 ms).
 
 ; alloc_voice: A = channel, alloc_level = loudness of its note (0-127). Returns carry clear
 ; and X = the voice, now the channel's, or carry set when no voice may be taken.
@@ -25,48 +22,30 @@ alloc_voice:
     MOV new_owner,A
     MOV X,A
     MOV A,!ch_voice+X
-    BMI .find
     MOV X,A
-    BRA .own
-.find:
+    BPL .own
     MOV X,#7
 .free:
     MOV A,v_owner+X
     BMI .take
     DEC X
     BPL .free
-    MOV best,#0                   ; the voice released longest ago
-    MOV X,#7
-.released:
-    MOV A,!v_age+X
-    CMP A,best
-    BCC .next_released
-    BEQ .next_released
-    MOV best,A
-    MOV best_voice,X
-.next_released:
-    DEC X
-    BPL .released
-    MOV A,best
-    BNE .best
-    MOV best,alloc_level          ; the quietest keyed voice below the new note
+    MOV best,alloc_level          ; the quietest voice below the new note
     MOV best_voice,#$FF
     MOV X,#7
 .quiet:
     MOV A,v_level+X
     CMP A,best
-    BCS .next_quiet
+    BCS .next
     MOV best,A
     MOV best_voice,X
-.next_quiet:
+.next:
     DEC X
     BPL .quiet
-    MOV A,best_voice
-    BPL .best
+    MOV X,best_voice
+    BPL .take
     SETC
     RET
-.best:
-    MOV X,best_voice
 .take:
     MOV A,v_owner+X               ; the old owner forgets the voice
     BMI .mine
@@ -74,38 +53,18 @@ alloc_voice:
     MOV A,#$FF
     MOV !ch_voice+Y,A
 .mine:
+    MOV A,#0                      ; it waits for no waveform (waveform.s)
+    MOV v_want+X,A
+    MOV v_slot+X,A
     MOV A,new_owner
     MOV v_owner+X,A
     MOV Y,A
     MOV A,X
     MOV !ch_voice+Y,A
-    MOV A,#0
-    MOV !v_timer+X,A
 .own:
     MOV A,alloc_level
     MOV v_level+X,A
-    MOV A,#0
-    MOV !v_age+X,A
     CLRC
-    RET
-
-; release_voice: X = voice; its note fades (the caller has set the release envelope). It
-; stays its channel's until taken, so the channel's next note finds it again.
-release_voice:
-    MOV A,#0
-    MOV !v_timer+X,A
-    MOV Y,#7
-.age:
-    MOV A,!v_age+Y
-    BEQ .keyed
-    INC A
-    BEQ .keyed                    ; the oldest stay oldest
-    MOV !v_age+Y,A
-.keyed:
-    DEC Y
-    BPL .age
-    MOV A,#1
-    MOV !v_age+X,A
     RET
 
 ; free_voice: X = voice; silenced at once and given back.
@@ -118,9 +77,7 @@ free_voice:
     MOV v_owner+X,A
 .silence:
     MOV A,#0
-    MOV !v_age+X,A
     MOV v_level+X,A
-    MOV !v_timer+X,A
 ; voice_off: X = voice; envelope and volume 0 at once (GAIN direct 0).
 voice_off:
     MOV A,X
@@ -136,13 +93,19 @@ voice_off:
     MOVW DSPADDR,YA               ; VOLR
     RET
 
-; silence_all: every voice off and free (the song has ended).
-silence_all:
-    MOV X,#7
-.voice:
-    CALL free_voice
-    DEC X
-    BPL .voice
+; voice_release: X = voice, Y = a GAIN setting: the note fades with it. The voice stays its
+; channel's until taken, so the channel's next note finds it again.
+voice_release:
+    MOV A,X
+    XCN A
+    OR A,#V_GAIN                  ; GAIN first, then ADSR off: the level glides on
+    MOVW DSPADDR,YA
+    AND A,#$F0
+    OR A,#V_ADSR1
+    MOV Y,#0
+    MOVW DSPADDR,YA
+    MOV A,#0
+    MOV v_level+X,A
     RET
 
 ; voice_sample: X = voice, YA = start of a looped BRR sample (it loops to its start). The
@@ -154,7 +117,7 @@ voice_sample:
     MOV !v_entry+X,A
     MOV A,X
     ASL A
-    OR A,!v_entry+X                ; entry number 2v or 2v + 1
+    OR A,!v_entry+X               ; entry number 2v or 2v + 1
     PUSH A
     ASL A
     ASL A
@@ -190,37 +153,6 @@ voice_key_on:
     MOV A,!bit_of+X
     OR A,kon_bits
     MOV kon_bits,A
-    RET
-
-; voices_tick: every 4 ms. A voice whose envelope must leave the DSP's ADSR (a decay deeper
-; than the ADSR's sustain levels reach) switches to its GAIN setting when its timer ends;
-; GAIN is written before ADSR1 gives way to it, so the level glides on from where it is.
-voices_tick:
-    MOV X,#7
-.voice:
-    MOV A,!v_timer+X
-    BEQ .next
-    SETC
-    SBC A,ticks4
-    BEQ .switch
-    BCS .keep
-.switch:
-    MOV A,!v_gain_next+X
-    MOV Y,A
-    MOV A,X
-    XCN A
-    OR A,#V_GAIN
-    MOVW DSPADDR,YA
-    AND A,#$F0
-    OR A,#V_ADSR1
-    MOV Y,#0
-    MOVW DSPADDR,YA
-    MOV A,#0
-.keep:
-    MOV !v_timer+X,A
-.next:
-    DEC X
-    BPL .voice
     RET
 
 bit_of:

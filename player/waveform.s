@@ -18,9 +18,9 @@
 ; its own waveform is being made) and as many as fit in the heap. A slot holds its state
 ; (0 empty, 1 ready, 2 to be made; bit 7 when the waveform spans two periods), the
 ; signature, the 64-sample period as 4 BRR blocks and a hash of the signature (the sum of
-; its bytes) that the search compares first. A new patch takes the next slot round
-; the cache that no voice plays or waits for. The background makes the waveforms one
-; sample at a time while the player waits, so that no note is late.
+; its bytes) that the search compares first. A new patch takes the next slot round the
+; cache that no voice plays or waits for. The background makes the waveforms one sample at
+; a time while the player waits, so that no note is late.
 SLOT_STATE = 0
 SLOT_SIG   = 1
 SLOT_BRR   = 10
@@ -44,64 +44,19 @@ slot_address:
     MOVW slot_ptr,YA
     RET
 
-; cache_setup: the heap from `heap` to HEAP_END holds as many slots as fit (at most
-; MAX_SLOTS with slot 0).
-cache_setup:
-    MOVW YA,heap
-    MOVW tmp,YA
-    MOV A,#lo(-SLOT_SIZE)         ; slot 1 at the heap's start
-    MOV Y,#hi(-SLOT_SIZE)
-    ADDW YA,tmp
-    MOVW slot_base,YA
-    MOV A,#lo(HEAP_END)           ; room = HEAP_END - heap
-    MOV Y,#hi(HEAP_END)
-    SUBW YA,tmp
-    MOVW tmp,YA
-    MOV A,#MAX_SLOTS - 1
-    CMP Y,#hi((MAX_SLOTS - 1) * SLOT_SIZE)
-    BCS .count
-    MOV A,tmp                     ; room / 48 = (room / 16) / 3
-    XCN A
-    AND A,#$0F
-    MOV tmp,A
-    MOV A,tmp+1
-    XCN A
-    AND A,#$F0
-    OR A,tmp
-    MOV Y,#0
-    MOV X,#3
-    DIV YA,X
-.count:
-    INC A
-    MOV slot_count,A
-    RET
-
-; channel_waveform: the voice of `channel` gets the waveform of the work record's patch:
-; from the cache, or queued to be made (the voice then plays the sine until it is ready).
-; The channel's last slot serves again while its patch registers stay as they were.
+; channel_waveform: the voice gets the waveform of the work record's patch: from the
+; cache, or queued to be made (the voice then plays the sine until it is ready).
 channel_waveform:
-    MOV nearest,#0
-    MOV X,channel
-    BBS events.3,.build           ; F_PATCH
-    MOV A,!ch_slot+X
-    BPL .have
-.build:
     CALL build_signature
     CALL find_slot
-    MOV X,channel
-    MOV !ch_slot+X,A
-.have:
     MOV X,voice
     MOV v_want+X,A
     CALL slot_address
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y
     AND A,#S_READY
-    BEQ .stand_in
+    BEQ .play                     ; (A = 0: the sine meanwhile)
     MOV A,v_want+X
-    BRA .play
-.stand_in:
-    MOV A,nearest                 ; not ready: the nearest ready waveform meanwhile
 .play:
     MOV v_slot+X,A
 ; voice_waveform: X = voice; it plays the waveform of its slot (from its next loop).
@@ -113,8 +68,7 @@ voice_waveform:
     ADDW YA,slot_ptr
     JMP voice_sample
 
-; find_slot: A = the slot holding `sig`, queued to be made when it was not there. The
-; slots are walked with a pointer; each keeps a hash of its signature, compared first.
+; find_slot: A = the slot holding `sig`, queued to be made when it was not there.
 find_slot:
     MOV A,#0                      ; the signature's hash: the sum of its bytes
     MOV X,#8
@@ -124,11 +78,15 @@ find_slot:
     DEC X
     BPL .hash
     MOV sig_hash,A
-    CALL poll
-    MOV A,#0
-    MOV slot,A
-    CALL slot_address
+    MOV slot,#0
 .search:
+    MOV A,slot
+    AND A,#15                     ; a long search must not let the timer overflow
+    BNE .address
+    CALL poll
+.address:
+    MOV A,slot
+    CALL slot_address
     MOV Y,#SLOT_HASH
     MOV A,[slot_ptr]+Y
     CMP A,sig_hash
@@ -149,24 +107,7 @@ find_slot:
     INC slot
     MOV A,slot
     CMP A,slots_used
-    BEQ .absent
-    AND A,#15                     ; a long search must not let the timer overflow
-    BNE .walk
-    CALL poll
-.walk:
-    MOV A,slot
-    DEC A                         ; slot 1 follows slot 0 (in low RAM) at slot_base + 48
-    BNE .step
-    MOVW YA,slot_base
-    MOVW slot_ptr,YA
-.step:
-    MOV A,#SLOT_SIZE
-    MOV Y,#0
-    ADDW YA,slot_ptr
-    MOVW slot_ptr,YA
-    BRA .search
-.absent:
-    CALL nearest_slot
+    BNE .search
     MOV count,slot_count          ; not there: the next slot round that nobody uses
 .victim:
     DEC count
@@ -186,19 +127,8 @@ find_slot:
     BEQ .victim
     DEC X
     BPL .in_use
-    CMP A,!S_PAGE+s_making               ; nor the one being made
+    CMP A,!S_PAGE+s_making        ; nor the one being made
     BEQ .victim
-    MOV X,#CHANNELS-1             ; channels that remember it forget it
-.forget:
-    CMP A,!ch_slot+X
-    BNE .kept
-    PUSH A
-    MOV A,#$FF
-    MOV !ch_slot+X,A
-    POP A
-.kept:
-    DEC X
-    BPL .forget
     CALL slot_address
     MOV Y,#SLOT_HASH
     MOV A,sig_hash
@@ -226,60 +156,8 @@ find_slot:
     MOV A,#0                      ; every slot in use: the sine
     RET
 
-; nearest_slot: `nearest` = the ready slot whose signature differs from sig only in its
-; levels, and least in their sum, if less than NEAR_ENOUGH (slot 0, the sine, when none
-; is): it stands in while the patch's own waveform is made.
-NEAR_ENOUGH = 12
-nearest_slot:
-    MOV nearest,#0
-    MOV best,#NEAR_ENOUGH
-    MOV A,#1
-.slot:
-    CMP A,slots_used
-    BCS .done
-    MOV slot,A
-    CALL slot_address
-    MOV Y,#SLOT_STATE
-    MOV A,[slot_ptr]+Y
-    AND A,#S_READY
-    BEQ .next
-.same:
-    INC Y                         ; algorithm, feedback and multiples the same
-    MOV A,[slot_ptr]+Y
-    CMP A,!sig-SLOT_SIG+Y
-    BNE .next
-    CMP Y,#SLOT_SIG+4
-    BNE .same
-    MOV distance,#0
-.level:
-    INC Y                         ; the levels' distance
-    MOV A,[slot_ptr]+Y
-    SETC
-    SBC A,!sig-SLOT_SIG+Y
-    BCS .positive
-    EOR A,#$FF
-    INC A
-.positive:
-    CLRC
-    ADC A,distance
-    BCS .next
-    MOV distance,A
-    CMP Y,#SLOT_SIG+8
-    BNE .level
-    CMP A,best
-    BCS .next
-    MOV best,A
-    MOV nearest,slot
-.next:
-    CALL poll
-    MOV A,slot
-    INC A
-    BRA .slot
-.done:
-    RET
-
-; background_waveform: a step of the waveform being made, or the start of the next queued
-; one. Returns carry clear when there was nothing to do.
+; background_waveform: a sample of the waveform being made, or the start of the next
+; queued one. Returns carry clear when there was nothing to do.
 background_waveform:
     MOV A,!S_PAGE+s_making
     CMP A,#NOT_MAKING
@@ -315,9 +193,14 @@ background_waveform:
 ; operators it feeds (full level: 1016, 4 cycles); operator 1 adds the mean of its last two
 ; outputs times 2^(FB - 8); a carrier adds P / 256 to the sample, which is then taken at
 ; seven eighths (one carrier at full level: 223).
+;
+; BRR: every sample is shifted right by k (rounded) into a nibble, k the smallest that
+; keeps the carriers' summed amplitudes, at seven eighths, within 7 * 2^k: so no sample can
+; exceed the nibble's range. The range is k + 5 (a nibble of 7 decodes as 7 * 2^(k+4), one
+; carrier's sine peaking near 3584); filter 0; the last block loops to the first.
 
 ; synth_start: prepares the making of slot `slot` (slot_ptr) from its signature: for each
-; operator its phase step, amplitude, inputs and wave. Returns carry set (there was work).
+; operator its phase step, amplitude, inputs and wave; the BRR shift. Returns carry set.
 synth_start:
     MOVW YA,slot_ptr
     SETP
@@ -330,27 +213,23 @@ synth_start:
     MOV s_making,A
     MOV Y,#SLOT_SIG
     MOV A,[s_slot]+Y
-    MOV s_alg,A
+    MOV X,A
     XCN A
     AND A,#7
     MOV s_fb,A
-    MOV A,s_alg
+    MOV A,X
     AND A,#$0F
-    MOV s_alg,A
+    MOV X,A
+    MOV A,!alg_carriers+X
+    MOV s_car,A
+    MOV A,X
     ASL A
     ASL A
-    MOV s_algx,A
+    MOV index,A                   ; the algorithm's row of alg_inputs
+    MOV acc,#0                    ; the carriers' amplitudes summed
+    MOV acc+1,#0
     MOV X,#3
 .op:
-    MOV A,X
-    CLRC
-    ADC A,#SLOT_SIG+5
-    MOV Y,A
-    MOV A,[s_slot]+Y              ; level: amplitude and half-sine
-    MOV s_half+X,A
-    AND A,#$7F
-    CALL level_amplitude
-    MOV s_amp+X,A
     MOV A,X
     CLRC
     ADC A,#SLOT_SIG+1
@@ -359,9 +238,27 @@ synth_start:
     ASL A
     ASL A
     MOV s_step+X,A
+    MOV A,Y
+    CLRC
+    ADC A,#4
+    MOV Y,A
+    MOV A,[s_slot]+Y              ; level: amplitude and half-sine
+    MOV s_half+X,A
+    AND A,#$7F
+    CALL level_amplitude
+    MOV s_amp+X,A
+    MOV Y,A
+    MOV A,!bit_of+X
+    AND A,s_car
+    BEQ .modulator
+    MOV A,Y
+    MOV Y,#0
+    ADDW YA,acc
+    MOVW acc,YA
+.modulator:
     MOV A,X
     CLRC
-    ADC A,s_algx
+    ADC A,index
     MOV Y,A
     MOV A,!alg_inputs+Y
     MOV s_in+X,A
@@ -370,40 +267,47 @@ synth_start:
     MOV s_m+X,A
     DEC X
     BPL .op
-    MOV X,s_alg
-    MOV A,!alg_carriers+X
-    MOV s_car,A
-    MOV A,#0
-    MOV X,#s_clear_end - s_clear
-.clear:
-    MOV s_clear-1+X,A
+    MOV X,#3                      ; k: the bit length of the sum / 8
+.eighth:
+    LSR acc+1
+    ROR acc
     DEC X
-    BNE .clear
-    MOV s_blocks,#4
+    BNE .eighth
+    MOV A,acc
+.length:
+    BEQ .shift
+    INC X
+    LSR A
+    BRA .length
+.shift:
+    MOV k_shift,X
+    MOV A,!round_of+X
+    MOV round,A
+    MOV round+1,#0
+    MOV A,X
+    CLRC
+    ADC A,#5
+    XCN A
+    MOV header,A
+    MOV A,#0
+    MOV Y,A
+    MOVW s_h1,YA
+    MOVW s_h2,YA
+    MOV s_count,A
     CLRP
     SETC
     RET
 
-; synth_step: the next sample of the waveform being made, or at each 16th the BRR block.
-; Returns carry set (there was work).
+; synth_step: the next sample of the waveform being made, into its BRR. Returns carry set.
 synth_step:
     SETP
-    CMP s_count,#16
-    BNE .sample
-    CALL brr_block
-    JMP .done
-.sample:
     MOV acc,#0
     MOV acc+1,#0
     MOV A,s_fb                    ; operator 1's feedback: the mean of its last two
     BEQ .no_feedback              ; outputs (P / 64) times 2^(FB - 8)
-    MOV A,s_h1
-    CLRC
-    ADC A,s_h2
-    MOV value,A
-    MOV A,s_h1+1
-    ADC A,s_h2+1
-    MOV value+1,A
+    MOVW YA,s_h1
+    ADDW YA,s_h2
+    MOVW value,YA
     MOV A,#9
     SETC
     SBC A,s_fb
@@ -441,7 +345,7 @@ synth_step:
     MOV A,s_amp+X
     BNE .sounds
     MOV s_m+X,A                   ; a silent operator puts out nothing
-    JMP .next_op
+    BRA .next_op
 .sounds:
     MOV A,index                   ; the quarter-wave table, mirrored
     AND A,#$7F
@@ -454,16 +358,13 @@ synth_step:
     MOV Y,s_amp+X
     MUL YA
     MOVW value,YA                 ; P, its sign from the index's top bit
-    BBC index.7,.plus
+    CLR1 neg.0
+    BBC index.7,.shares
+    SET1 neg.0
     MOV A,s_half+X
-    BPL .minus
+    BPL .shares
     MOV value,#0                  ; a half-sine is silent in its negative half
     MOV value+1,#0
-.plus:
-    CLR1 neg.0
-    BRA .shares
-.minus:
-    SET1 neg.0
 .shares:
     MOV A,value+1                 ; to the sample: P / 256
     MOV carried,A
@@ -490,10 +391,10 @@ synth_step:
     MOV Y,A
     MOV A,value+1
     BBC neg.0,.h_store
-    MOVW peak,YA
+    MOVW value,YA
     MOV A,#0
-    MOV Y,#0
-    SUBW YA,peak
+    MOV Y,A
+    SUBW YA,value
 .h_store:
     MOVW s_h1,YA
 .carrier:
@@ -516,175 +417,75 @@ synth_step:
 .mixed:
     MOVW YA,acc                   ; seven eighths
     MOVW value,YA
-    MOV Y,#3
+    MOV X,#3
 .eighth:
     MOV A,value+1
     ASL A
     ROR value+1
     ROR value
-    DBNZ Y,.eighth
+    DEC X
+    BNE .eighth
     MOVW YA,acc
     SUBW YA,value
-    PUSH A
+    ADDW YA,round                 ; the nibble: rounded, shifted right by k (its low 4
+    MOVW value,YA                 ; bits are those of the arithmetic shift)
+    MOV X,k_shift
+    BEQ .nibble
+.shift:
+    LSR value+1
+    ROR value
+    DEC X
+    BNE .shift
+.nibble:
+    MOV Y,#0
     MOV A,s_count
-    ASL A
-    MOV X,A
-    POP A
-    MOV s_buf+X,A
-    MOV s_buf+1+X,Y
-    INC s_count
-    MOV X,#3
+    AND A,#15
+    BNE .body
+    MOV A,header                  ; a block starts: its header, the last one loop + end
+    CMP s_count,#48
+    BCC .header
+    OR A,#3
+.header:
+    MOV [s_dst]+Y,A
+    INCW s_dst
+.body:
+    MOV A,value
+    AND A,#$0F
+    BBS s_count.0,.low
+    XCN A
+    MOV high,A
+    BRA .advance
+.low:
+    OR A,high
+    MOV [s_dst]+Y,A
+    INCW s_dst
 .advance:
+    MOV X,#3
+.phase:
     MOV A,s_phase+X
     CLRC
     ADC A,s_step+X
     MOV s_phase+X,A
     DEC X
-    BPL .advance
-.done:
-    CLRP
-    SETC
-    RET
-
-; brr_block: the 16 samples of s_buf as a BRR block at s_dst, which moves on: the nibble
-; is the sample shifted right by k (rounded), k the smallest that keeps the block's peak
-; within +-7; the range is k + 5 (a nibble of 7 decodes as 7 * 2^(k+4), one carrier's sine
-; peaking near 3584). Filter 0; the last block ends the waveform and loops to its start,
-; which is then ready.
-brr_block:
-    CLRP
-    CALL poll
-    SETP
-    MOV peak,#0
-    MOV peak+1,#0
-    MOV X,#30
-.peak:
-    MOV A,s_buf+X                 ; |sample| (ones' complement for negatives)
-    MOV Y,s_buf+1+X
-    BPL .magnitude
-    EOR A,#$FF
-    MOVW value,YA
-    MOV A,value+1
-    EOR A,#$FF
-    MOV Y,A
-    MOV A,value
-.magnitude:
-    CMPW YA,peak
-    BCC .lower
-    MOVW peak,YA
-.lower:
-    DEC X
-    DEC X
-    BPL .peak
-    MOV Y,#0                      ; k: the peak below 7 * 2^k
-    MOV A,#7
-    MOV limit,A
-    MOV limit+1,Y
-.range:
-    MOVW YA,peak
-    CMPW YA,limit
-    BCC .found
-    ASL limit
-    ROL limit+1
-    INC k_shift
-    CMP k_shift,#7
-    BNE .range
-.found:
-    MOV Y,k_shift                 ; rounding: half of the last bit dropped
-    MOV A,!round_of+Y
-    MOV round,A
-    MOV round+1,#0
-    MOV A,Y
-    CLRC
-    ADC A,#5
-    XCN A
-    CMP s_blocks,#1
-    BNE .header
-    OR A,#3                       ; loop + end
-.header:
-    MOV Y,#0
-    MOV [s_dst]+Y,A
-    MOV X,#0
-.byte:
-    CALL brr_nibble
-    XCN A
-    AND A,#$F0
-    MOV high,A
-    CALL brr_nibble
-    AND A,#$0F
-    OR A,high
-    INC Y
-    MOV [s_dst]+Y,A
-    CMP Y,#4                      ; halfway: the timer
-    BNE .on
-    PUSH X
-    CLRP
-    CALL poll
-    SETP
-    POP X
-.on:
-    CMP Y,#8
-    BNE .byte
-    MOV A,#9
-    MOV Y,#0
-    ADDW YA,s_dst
-    MOVW s_dst,YA
-    MOV s_count,#0
-    MOV k_shift,#0
-    DBNZ s_blocks,.more
+    BPL .phase
+    INC s_count
+    CMP s_count,#64
+    BNE .done
     MOV Y,#SLOT_STATE             ; the waveform is made
     MOV A,[s_slot]+Y
     AND A,#$80
     OR A,#S_READY
     MOV [s_slot]+Y,A
+    MOV A,s_making
     MOV s_making,#NOT_MAKING
     CLRP
+    MOV slot,A
     CALL waveform_ready
     SETP
-.more:
-    RET
-
-; brr_nibble: the sample at s_buf + X, rounded (+ round) and shifted right by k keeping its
-; sign, within -8..7; X moves to the next sample. Keeps Y.
-brr_nibble:
-    PUSH Y
-    MOV A,s_buf+X
-    MOV Y,s_buf+1+X
-    INC X
-    INC X
-    ADDW YA,round
-    MOVW value,YA
-    MOV Y,k_shift
-    BEQ .clamp
-.shift:
-    MOV A,value+1
-    ASL A
-    ROR value+1
-    ROR value
-    DBNZ Y,.shift
-.clamp:
-    MOV A,value
-    MOV Y,value+1
-    BMI .negative
-    BNE .top
-    CMP A,#8
-    BCC .done
-.top:
-    MOV A,#7
-    BRA .done
-.negative:
-    CMP Y,#$FF
-    BNE .bottom
-    CMP A,#$F8
-    BCS .done
-.bottom:
-    MOV A,#$F8
 .done:
-    POP Y
+    CLRP
+    SETC
     RET
-
-round_of:
-    .db 0, 1, 2, 4, 8, 16, 32, 64
 
 ; level_amplitude: A = attenuation in 0.75 dB steps; returns 255 * 10^(-0.75 A / 20),
 ; 0 from 64 (48 dB) on. Keeps X.
@@ -715,6 +516,8 @@ level_amplitude:
 
 amplitude_fine:
     .db 255, 234, 215, 197, 181, 166, 152, 139
+round_of:                         ; half of the last bit that a shift by 0-7 drops
+    .db 0, 1, 2, 4, 8, 16, 32, 64
 
 ; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1),
 ; and the carriers (bit k: operator k + 1). Algorithm 8 is the YM2413's modulator into

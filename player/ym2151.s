@@ -10,8 +10,7 @@
 ; Pitch: the key code's octave and note (12 of its 16 codes) and the key fraction (1/64 of a
 ; semitone) index a table of one octave's pitches, scaled at start-up by the clock
 ; (3579545 Hz when the header says 0) and interpolated between notes.
-OPM = $FDD0                       ; register r at OPM - $20 + r
-.assert OPM + $E0 == OPN0, "the YM2151's copies end where the YM2612's begin"
+OPM = OPN0 - $E0                  ; register r at OPM - $20 + r
 
 cmd_ym2151:
     MOV A,[ptr]+Y
@@ -19,6 +18,7 @@ cmd_ym2151:
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
+    BBC chips.1,.skip             ; no room for the copies: not played
     CMP X,#$20
     BCS .store
     CMP X,#$08
@@ -72,13 +72,10 @@ cmd_ym2151:
 .skip:
     JMP next
 
-; load_opm: the work record of YM2151 channel `channel`.
+; load_opm: the work record of YM2151 channel `sub`.
 load_opm:
-    MOV A,channel
-    SETC
-    SBC A,#CH_OPM
-    MOV X,A
-    CLRC                          ; reg_ptr: register $00 of the channel's copies
+    MOV A,sub                     ; reg_ptr: register $00 of the channel's copies
+    CLRC
     ADC A,#lo(OPM - $20)
     MOV reg_ptr,A
     MOV A,#hi(OPM - $20)
@@ -115,14 +112,11 @@ load_opm:
     MOV op_step,#$20
     JMP load_operators
 
-; pitch_opm: pitch64 of YM2151 channel `channel`: the octave-7 pitch of its note and
+; pitch_opm: pitch64 of YM2151 channel `sub`: the octave-7 pitch of its note and
 ; fraction, interpolated, times the clock's ratio (kf_opm / 32768), halved for each octave
 ; below 7 (one bit kept for rounding).
 pitch_opm:
-    MOV A,channel
-    SETC
-    SBC A,#CH_OPM
-    MOV X,A
+    MOV X,sub
     MOV A,!OPM-$20+$30+X          ; key fraction, bits 7-2
     LSR A
     LSR A

@@ -105,7 +105,7 @@ cmd_ym2413:
     MOV A,#F_PATCH | F_PITCH      ; (a drum's patch and pitch are its own)
     CALL fm_mark
     POP A
-    CALL drum_key
+    CALL key_change
     POP X
 .same_key:
     DEC X
@@ -114,20 +114,6 @@ cmd_ym2413:
 
 drum_channel:                     ; HH, TCY, TOM, SD, BD (key bits 0-4)
     .db CH_HH, CH_TCY, CH_OPLL+8, CH_SD, CH_OPLL+6
-
-; drum_key: X = a drum's channel, A = 0 for key-off, else key-on (fm_key without its
-; return to the stream).
-drum_key:
-    BEQ .off
-    MOV A,#F_KEY | F_KON
-    JMP fm_mark
-.off:
-    MOV A,!ch_flags+X
-    AND A,#$FE
-    OR A,#F_KOFF
-    MOV !ch_flags+X,A
-    SET1 pending.1
-    RET
 
 opll_marks:                       ; $1x, $2x, $3x
     .db F_PITCH, F_PITCH | F_PATCH, F_PATCH | F_LEVEL
@@ -141,12 +127,9 @@ fm_key_pitch:
     POP A
     JMP fm_key
 
-; load_opll: the work record of YM2413 channel `channel`.
+; load_opll: the work record of YM2413 channel `sub`.
 load_opll:
-    MOV A,channel
-    SETC
-    SBC A,#CH_OPLL
-    MOV X,A
+    MOV X,sub
     CMP X,#6                      ; in rhythm mode channels 6 and 8 are the bass drum and
     BCC .melodic                  ; the tom, each with its patch and volume
     BBC rhythm.5,.melodic
@@ -309,12 +292,9 @@ opll_rate:
 opll_multiple:
     .db 1, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 20, 24, 24, 30, 30
 
-; pitch_opll: pitch64 of YM2413 channel `channel`.
+; pitch_opll: pitch64 of YM2413 channel `sub`.
 pitch_opll:
-    MOV A,channel
-    SETC
-    SBC A,#CH_OPLL
-    MOV X,A
+    MOV X,sub
     MOV A,!OPLL+$10+X
     MOV fnum,A
     MOV A,!OPLL+$20+X
@@ -331,10 +311,7 @@ pitch_opll:
 ; load_noise_drum: the work record of a noise drum (hi-hat, snare, top cymbal): operator 4
 ; alone with the drum's envelope (percussive) and volume; fm_channel gives it the noise.
 load_noise_drum:
-    MOV A,channel
-    SETC
-    SBC A,#CH_HH
-    MOV X,A
+    MOV X,sub
     MOV w_alg,#7
     MOV w_pan,#$C0
     MOV A,#$7F
@@ -383,7 +360,7 @@ load_noise_drum:
     MOV !w_rr+3,A
     RET
 
-; drum_noise: X = the voice of the noise drum `channel`: the white noise at the drum's
+; drum_noise: X = the voice of the noise drum `sub`: the white noise at the drum's
 ; pitch (the square while the noise is still being made).
 drum_noise:
     MOVW YA,white_noise
@@ -393,12 +370,7 @@ drum_noise:
     MOV Y,#hi(square)
 .noise:
     CALL voice_sample
-    MOV A,#0
-    MOV v_slot+X,A
-    MOV A,channel
-    SETC
-    SBC A,#CH_HH
-    MOV Y,A
+    MOV Y,sub
     MOV A,!drum_pitch_hi+Y
     MOV Y,A
     MOV A,#0

@@ -1,0 +1,321 @@
+; ---- Start-up: runs once, from the areas that the channel, voice and operator tables take
+; afterwards ($0100-$01EF below the stack, and $0200-$02FF); `finish` (stream.s) then
+; clears them for those tables and starts the stream.
+INIT_NOISE_SIZE = WHITE_NOISE_SIZE + PULSE_SIZE
+OPN_CLOCK   = 7670453
+NTSC_CLOCK  = 3579545
+
+.org $0100
+init:
+    CLRP                          ; direct page 0
+    MOV X,#STACK_TOP
+    MOV SP,X
+    ; The timer runs from the first instruction on, so the time spent setting up counts
+    ; against the song's first wait and everything after it keeps its place.
+    MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
+    MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
+    MOV T0TARGET,#32              ; timer 0: 8000 / 32 = 250 ticks per second (4 ms)
+    MOV CONTROL,#$05              ; timers 0 and 2 on (this restarts their counters)
+    MOV A,#0
+    MOV X,A
+.clear:
+    MOV (X)+,A                    ; clear the variables
+    CMP X,#dp_end
+    BNE .clear
+    MOV A,#$FF
+    MOV X,#7
+.voices:
+    MOV v_owner+X,A
+    DEC X
+    BPL .voices
+    CALL dsp_setup
+    CALL poll                     ; the timer's counter holds 15 ticks (7.5 ms)
+    CALL read_header
+    CALL clocks
+    MOV A,!HDR_PSGFLG             ; the PSG: bit 0, a period of 0 means 1024
+    MOV zero_1k,A
+    MOV stereo,#$FF               ; every channel on both sides until a stereo byte
+    MOV A,#$0F                    ; every channel silent until the song sets it
+    MOV regl+1,A
+    MOV regl+3,A
+    MOV regl+5,A
+    MOV regl+7,A
+    MOV psg_dirty,#$15            ; tone periods 0 (muted, or 1024 on TI chips)
+    SET1 pending.0
+    CALL heap_setup
+    JMP finish
+
+; dsp_setup: programs every DSP register the player relies on, from scratch.
+dsp_setup:
+    MOV A,#FLG
+    MOV Y,#$60 | FLG_ECHO_OFF     ; muted while setting up
+    MOVW DSPADDR,YA
+    MOV A,#KOFF
+    MOV Y,#$FF
+    MOVW DSPADDR,YA
+    MOV X,#0
+.global:
+    MOV A,!init_regs+X            ; register, value pairs up to $FF
+    CMP A,#$FF
+    BEQ .voices
+    MOV DSPADDR,A
+    INC X
+    MOV A,!init_regs+X
+    MOV DSPDATA,A
+    INC X
+    BRA .global
+.voices:
+    MOV X,#7                      ; every voice silent, GAIN mode
+.voice:
+    CALL voice_off
+    DEC X
+    BPL .voice
+    MOV A,#KOFF                   ; KOFF must be clear for key-ons to sound; releases
+    MOV Y,#0                      ; are GAIN settings, so it stays clear
+    MOVW DSPADDR,YA
+    MOV A,#FLG
+    MOV Y,#FLG_ECHO_OFF           ; unmuted, echo writes stay off
+    MOVW DSPADDR,YA
+    RET
+
+; Registers set once: echo silent and harmless (muted return, no feedback, no voice sends,
+; writes off, so that its 4-byte buffer, wherever it is, is only read), no pitch
+; modulation, no DSP noise, the sample directory, main volume. The FIR taps only shape the
+; echo return, which EVOL mutes, so they are left as they are.
+; Main volume 96/128: four tone voices at full level sum to about 28000 inside the DSP;
+; SPC players amplify the DSP output further (libgme by about 1.28), and 96 keeps that sum
+; below full scale there as well.
+MAIN_VOLUME = 96
+init_regs:
+    .db MVOLL, MAIN_VOLUME, MVOLR, MAIN_VOLUME, EVOLL, 0, EVOLR, 0, EFB, 0, EON, 0, EDL, 0
+    .db ESA, $FF, PMON, 0, NON, 0, DIR, hi(DIRECTORY)
+    .db $FF
+
+; clocks: each chip's clock constant from its header field (without the dual-chip bits;
+; 0 means the chip's usual clock): clock * 2^shift / d1 / d2, 3 bytes.
+;   the PSG: clock * 8 / 125 = clock * 0.064: a 16-sample wave sounds at f for pitch
+;     P = f * 16 * 4096 / 32000, and f = clock / (32 N), so P = clock * 0.064 / N;
+;   the FM chips: the pitch of a 64-sample period per F-number step (fm.s, fnum_pitch).
+clocks:
+    MOV X,#0
+.chip:
+    MOV tmp,X
+    MOV A,!clock_rows+X
+    MOV Y,A
+    MOV A,!STREAM+Y
+    MOV num,A
+    MOV A,!STREAM+1+Y
+    MOV num+1,A
+    MOV A,!STREAM+2+Y
+    MOV num+2,A
+    MOV A,!STREAM+3+Y
+    AND A,#$3F
+    MOV num+3,A
+    OR A,num
+    OR A,num+1
+    OR A,num+2
+    BNE .clock
+    MOV num,#lo(NTSC_CLOCK)
+    MOV num+1,#hi(NTSC_CLOCK)
+    MOV num+2,#NTSC_CLOCK >> 16
+    CMP Y,#$2C
+    BNE .clock
+    MOV num,#lo(OPN_CLOCK)
+    MOV num+1,#hi(OPN_CLOCK)
+    MOV num+2,#OPN_CLOCK >> 16
+.clock:
+    MOV A,!clock_rows+1+X
+    MOV count,A
+.shift:
+    ASL num
+    ROL num+1
+    ROL num+2
+    ROL num+3
+    DBNZ count,.shift
+    MOV A,!clock_rows+2+X
+    MOV X,A
+    CALL divide_num
+    MOV X,tmp
+    MOV A,!clock_rows+3+X
+    MOV X,A
+    CALL divide_num
+    MOV X,tmp
+    MOV A,!clock_rows+4+X
+    MOV X,A
+    MOV A,num
+    MOV (X)+,A
+    MOV A,num+1
+    MOV (X)+,A
+    MOV A,num+2
+    MOV (X)+,A
+    MOV A,tmp
+    CLRC
+    ADC A,#5
+    MOV X,A
+    CMP X,#20
+    BNE .chip
+    RET
+
+clock_rows:                       ; header field, shift, d1, d2, result
+    .db $0C, 3, 125, 1, kconst
+    .db $2C, 1, 125, 9, kf_opn
+    .db $30, 2, 19, 23, kf_opm
+    .db $10, 4, 125, 9, kf_opll
+.assert * <= $01F0 + 1000, "the start-up code runs into the stack"
+
+.org $0380
+; read_header: the data start, the loop point, the end of the flag groups (the heap's
+; start) and which chips' register copies fit above it (the heap's end).
+read_header:
+    ; data start = field $34 + $34, at least $40
+    MOV A,!HDR_DATA
+    CLRC
+    ADC A,#$34
+    MOV ptr,A
+    MOV A,!HDR_DATA+1
+    ADC A,#0
+    MOV ptr+1,A
+    BNE .start_ok
+    MOV A,ptr
+    CMP A,#$40
+    BCS .start_ok
+    MOV ptr,#$40
+.start_ok:
+    CLRC
+    ADC ptr+1,#hi(STREAM)
+    ; the flag groups end at the end-of-file field + 4: the heap starts there
+    MOV heap,#lo(OPLL)
+    MOV heap+1,#hi(OPLL)
+    MOV A,!HDR_EOF+2
+    OR A,!HDR_EOF+3
+    BNE .copies
+    MOV A,!HDR_EOF
+    MOV Y,!HDR_EOF+1
+    MOVW tmp,YA
+    MOV A,#4 + lo(STREAM)
+    MOV Y,#hi(STREAM)
+    ADDW YA,tmp
+    BCS .copies
+    CMPW YA,heap
+    BCS .copies
+    MOVW heap,YA
+.copies:
+    ; the YM2413's copies lie above $FFC0, where the stream never goes; the YM2612's and
+    ; then the YM2151's below them, each while the stream leaves room
+    MOV heap_end,#lo(OPLL)
+    MOV heap_end+1,#hi(OPLL)
+    MOV A,#lo(OPN0)
+    MOV Y,#hi(OPN0)
+    CMPW YA,heap
+    BCC .loop
+    MOVW heap_end,YA
+    SET1 chips.0
+    MOV A,#lo(OPM)
+    MOV Y,#hi(OPM)
+    CMPW YA,heap
+    BCC .loop
+    MOVW heap_end,YA
+    SET1 chips.1
+.loop:
+    ; loop point = field $1C + $1C when the field is not 0; kept only when it lies
+    ; inside the flag groups (data start up to the heap)
+    MOV A,!HDR_LOOP+2
+    OR A,!HDR_LOOP+3
+    BNE .no_loop
+    MOV A,!HDR_LOOP
+    MOV Y,!HDR_LOOP+1
+    MOVW loop_at,YA
+    MOVW YA,loop_at
+    BEQ .no_loop
+    MOV A,#$1C + lo(STREAM)
+    MOV Y,#hi(STREAM)
+    ADDW YA,loop_at
+    BCS .no_loop
+    MOVW loop_at,YA
+    CMPW YA,ptr
+    BCC .no_loop
+    CMPW YA,heap
+    BCC .loop_ok
+.no_loop:
+    MOV A,#0
+    MOV Y,A
+    MOVW loop_at,YA
+.loop_ok:
+    RET
+
+; heap_setup: the noise samples when the song has a PSG and they fit, then the waveform
+; cache in the rest.
+heap_setup:
+    MOVW YA,heap                  ; room = heap_end - heap
+    MOVW tmp,YA
+    MOVW YA,heap_end
+    SUBW YA,tmp
+    CMP Y,#hi(INIT_NOISE_SIZE) + 1
+    BCS .noise
+    MOV A,#lo(square)             ; no room: the square wave stands in for both
+    MOV Y,#hi(square)
+    MOVW pulse_noise,YA
+    MOVW white_noise,YA
+    BRA .cache
+.noise:
+    ; both samples at the heap's start (heap moves past them); the pulse now, the white
+    ; noise a block at a time in the background (noise_step), so that the song starts at
+    ; once
+    MOVW YA,heap
+    MOVW noise_dst,YA
+    MOV A,#lo(WHITE_NOISE_SIZE)
+    MOV Y,#hi(WHITE_NOISE_SIZE)
+    ADDW YA,heap
+    MOVW pulse_noise,YA
+    MOVW dst,YA
+    MOV lfsr,#$00
+    MOV lfsr+1,#$80
+    MOV noise_blocks,#128
+    MOV count,#16
+.pulse:
+    MOV A,#$70
+    MOV X,#$99
+    CMP count,#1
+    BNE .fill
+    MOV A,#$B3
+    MOV X,#$77
+.fill:
+    MOV Y,#0
+    MOV [dst]+Y,A
+    MOV A,X
+.byte:
+    INC Y
+    MOV [dst]+Y,A
+    CMP Y,#8
+    BNE .byte
+    MOV A,#9
+    MOV Y,#0
+    ADDW YA,dst
+    MOVW dst,YA
+    CALL poll                     ; setting up must not let the timer overflow
+    DBNZ count,.pulse
+    MOVW YA,dst
+    MOVW heap,YA
+.cache:
+    ; the waveform cache: slot 0 in low RAM, slots 1 on from the heap's start, as many
+    ; as fit (at most MAX_SLOTS with slot 0)
+    MOVW YA,heap
+    MOVW tmp,YA
+    MOV A,#lo(-SLOT_SIZE)
+    MOV Y,#hi(-SLOT_SIZE)
+    ADDW YA,tmp
+    MOVW slot_base,YA
+    MOVW YA,heap_end
+    SUBW YA,tmp
+    CMP Y,#hi((MAX_SLOTS - 1) * SLOT_SIZE) + 1
+    BCC .count
+    MOV A,#lo((MAX_SLOTS - 1) * SLOT_SIZE)
+    MOV Y,#hi((MAX_SLOTS - 1) * SLOT_SIZE)
+.count:
+    MOV X,#SLOT_SIZE
+    DIV YA,X
+    INC A
+    MOV slot_count,A
+    MOV slots_used,#1
+    RET
+.assert * <= $0300 + 1000, "the start-up code runs into the constants"

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "app/convert.h"
-#include "app/output_sink.h"
+#include "format/output_sink.h"
+#include "format/sound_ram.h"
 #include "input/load_input.h"
 #include "packer/pack.h"
 #include "packer/round_trip.h"
@@ -130,8 +131,9 @@ void CheckConversion(const ByteBuffer& bytes, InputKind kind) {
     ByteBuffer read_back;
     loaded_ok = LoadInput(input, &read_back, &loaded, pack_sink);
   } else {
-    if (kind == InputKind::kGzipOfBytes) pack_sink.Printf("Unzipping file\n");
-    loaded_ok = PrepareInput(bytes, input, &loaded, pack_sink);
+    const InputEncoding encoding = kind == InputKind::kGzipOfBytes ? InputEncoding::kGzip : InputEncoding::kPlain;
+    if (encoding == InputEncoding::kGzip) pack_sink.Printf("Unzipping file\n");
+    loaded_ok = PrepareInput(bytes, input, encoding, &loaded, pack_sink);
   }
   const std::uint32_t input_size = loaded.size;
   PackResult packing;

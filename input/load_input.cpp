@@ -7,9 +7,9 @@
 #include <memory>
 #include <new>
 
-#include "input/file_open.h"
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/file_open.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 namespace {
@@ -27,6 +27,15 @@ struct FileCloser {
 };
 
 void ReportReadFailure(OutputSink& sink) { sink.Printf("Error: Failed to read VGM data\n"); }
+
+// Gzip input names the size it wanted.
+void ReportAllocationFailure(InputEncoding encoding, std::uint32_t size, OutputSink& sink) {
+  if (encoding == InputEncoding::kGzip) {
+    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", size);
+  } else {
+    sink.Printf("Error: Failed to allocate memory\n");
+  }
+}
 
 // The inflated size that a gzip file names in its last four bytes, when it is
 // believable for the compressed size (deflate packs at most about 1032:1); else 0.
@@ -110,7 +119,7 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
     ReserveLarge(image, size);
     image->resize(size);
   } catch (const std::bad_alloc&) {
-    ReportAllocationFailure(path, static_cast<std::uint32_t>(size), sink);
+    ReportAllocationFailure(InputEncoding::kPlain, static_cast<std::uint32_t>(size), sink);
     return false;
   }
   if (std::fread(image->data(), 1, size, file.get()) != size) {
@@ -122,21 +131,14 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
 
 }  // namespace
 
-void ReportAllocationFailure(const std::string& path, std::uint32_t size, OutputSink& sink) {
-  if (IsCompressedPath(path)) {
-    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", size);
-  } else {
-    sink.Printf("Error: Failed to allocate memory\n");
-  }
-}
-
 bool IsCompressedPath(const std::string& path) {
   return !path.empty() && (path.back() == 'z' || path.back() == 'Z');
 }
 
 bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* input, OutputSink& sink) {
   ByteBuffer image;
-  if (IsCompressedPath(path)) {
+  const InputEncoding encoding = IsCompressedPath(path) ? InputEncoding::kGzip : InputEncoding::kPlain;
+  if (encoding == InputEncoding::kGzip) {
     if (!ReadCompressed(path, read_back, sink)) return false;
     // The inflated bytes become the image where they lie: a copy would double the memory.
     image = std::move(*read_back);
@@ -144,10 +146,11 @@ bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* inpu
   } else if (!ReadPlain(path, &image, sink)) {
     return false;
   }
-  return PrepareInput(std::move(image), path, input, sink);
+  return PrepareInput(std::move(image), path, encoding, input, sink);
 }
 
-bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input, OutputSink& sink) {
+bool PrepareInput(ByteBuffer image, const std::string& path, InputEncoding encoding, LoadedInput* input,
+                  OutputSink& sink) {
   if (image.size() < kVgmHeaderSize) {
     sink.Printf("Error: %s is too short to be a VGM file\n", path.c_str());
     return false;
@@ -157,13 +160,12 @@ bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input,
     ReserveLarge(&input->rewritten, static_cast<std::size_t>(input->size) + 1);
     input->rewritten.resize(static_cast<std::size_t>(input->size) + 1);
   } catch (const std::bad_alloc&) {
-    ReportAllocationFailure(path, input->size, sink);
+    ReportAllocationFailure(encoding, input->size, sink);
     return false;
   }
-  const std::uint32_t data_start = ReadLe32(&image[kDataOffsetField]) + kDataOffsetField;
-  input->data_start = data_start < kVgmHeaderSize ? kVgmHeaderSize : data_start;
+  input->data_start = DataStart(image.data());
   image[kVersionField] = kMarkedVersionByte;
-  input->loop_position = ReadLe32(&image[kLoopOffsetField]) + kLoopOffsetField;
+  input->loop_position = LoopPosition(image.data());
   input->image = std::move(image);
   sink.Printf("Packing %s:", path.c_str());
   return true;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
 #include "spc/spc_image.h"
 #include "support/run_process.h"
 #include "support/vgm_builder.h"
@@ -128,13 +128,14 @@ TEST_F(EndToEndTest, UnwritableOutput) {
 }
 
 TEST_F(EndToEndTest, RepairsAreReportedAsWarnings) {
-  ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00}).Build();
+  ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00, 0xA0, 0x07, 0x38}).Build();
   WriteLe32(&song[0x1C], 0x43 - 0x1C);
   testing::WriteFile(dir_.File("odd.vgm"), song);
   const ProcessResult run = Run({"odd.vgm", "odd.spc"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_NE(run.stdout_text.find("\nWarning: the vgm data has no end-of-data command; one was added\n"
-                                 "Warning: the loop offset does not point at a command; the output will not loop\n"),
+                                 "Warning: the loop offset does not point at a command; the output will not loop\n"
+                                 "Warning: the vgm data has commands for other chips; they were left out\n"),
             std::string::npos)
       << run.stdout_text;
   EXPECT_EQ(testing::ReadFile(dir_.File("odd.spc")).size(), 66048u);

@@ -46,7 +46,7 @@ TEST(LoadInputTest, HeaderValues) {
     ByteBuffer file = VgmBuilder().Field(0x34, c.data_field).Field(0x08, 0x171).Add({0x66}).Build();
     StringSink sink;
     LoadedInput input;
-    ASSERT_TRUE(PrepareInput(file, "x.vgm", &input, sink));
+    ASSERT_TRUE(PrepareInput(file, "x.vgm", InputEncoding::kPlain, &input, sink));
     EXPECT_EQ(input.data_start, c.data_start) << c.data_field;
     EXPECT_EQ(input.loop_position, 0x1Cu);
     EXPECT_EQ(input.image[0x08], 0x51);
@@ -60,7 +60,7 @@ TEST(LoadInputTest, HeaderValues) {
 TEST(LoadInputTest, ShortInputIsRefusedBeforeThePackingLine) {
   StringSink sink;
   LoadedInput input;
-  EXPECT_FALSE(PrepareInput(ByteBuffer(63, 0), "tiny.vgm", &input, sink));
+  EXPECT_FALSE(PrepareInput(ByteBuffer(63, 0), "tiny.vgm", InputEncoding::kPlain, &input, sink));
   EXPECT_EQ(sink.text(), "Error: tiny.vgm is too short to be a VGM file\n");
 }
 

@@ -123,11 +123,12 @@ void CheckConversion(const ByteBuffer& bytes, InputKind kind) {
   Require(status == ExitStatus::kSuccess || status == ExitStatus::kFailure, "exit status outside the two");
 
   // The same packing once more, from bytes in memory where the loader's
-  // result is known, or through the loader for damaged gzip data.
+  // result is known, or through the loader for gzip data it has to inflate:
+  // damaged data, or plain bytes that begin with the gzip signature.
   StringSink pack_sink;
   LoadedInput loaded;
   bool loaded_ok = false;
-  if (kind == InputKind::kRawAsGzip) {
+  if (kind == InputKind::kRawAsGzip || (kind == InputKind::kPlain && EncodingOf(input) == InputEncoding::kGzip)) {
     ByteBuffer read_back;
     loaded_ok = LoadInput(input, &read_back, &loaded, pack_sink);
   } else {

@@ -18,6 +18,8 @@ constexpr unsigned kChunkSize = 1u << 18;
 constexpr unsigned kGzipBufferSize = 1u << 17;
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kMaxInputSize = std::numeric_limits<std::uint32_t>::max();
+// The first two bytes of every gzip file.
+constexpr std::uint8_t kGzipSignature[] = {0x1F, 0x8B};
 
 struct GzCloser {
   void operator()(gzFile file) const { gzclose(file); }
@@ -35,6 +37,16 @@ void ReportAllocationFailure(InputEncoding encoding, std::uint32_t size, OutputS
   } else {
     sink.Printf("Error: Failed to allocate memory\n");
   }
+}
+
+// True when the file's first two bytes are the gzip signature.
+bool StartsWithGzipSignature(const std::string& path) {
+  std::FILE* opened = nullptr;
+  OpenFile(&opened, path.c_str(), "rb");
+  std::unique_ptr<std::FILE, FileCloser> file(opened);
+  std::uint8_t first[sizeof kGzipSignature];
+  return file && std::fread(first, 1, sizeof first, file.get()) == sizeof first &&
+         first[0] == kGzipSignature[0] && first[1] == kGzipSignature[1];
 }
 
 // The inflated size that a gzip file names in its last four bytes, when it is
@@ -135,9 +147,13 @@ bool IsCompressedPath(const std::string& path) {
   return !path.empty() && (path.back() == 'z' || path.back() == 'Z');
 }
 
+InputEncoding EncodingOf(const std::string& path) {
+  return IsCompressedPath(path) || StartsWithGzipSignature(path) ? InputEncoding::kGzip : InputEncoding::kPlain;
+}
+
 bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* input, OutputSink& sink) {
   ByteBuffer image;
-  const InputEncoding encoding = IsCompressedPath(path) ? InputEncoding::kGzip : InputEncoding::kPlain;
+  const InputEncoding encoding = EncodingOf(path);
   if (encoding == InputEncoding::kGzip) {
     if (!ReadCompressed(path, read_back, sink)) return false;
     // The inflated bytes become the image where they lie: a copy would double the memory.
@@ -153,6 +169,11 @@ bool PrepareInput(ByteBuffer image, const std::string& path, InputEncoding encod
                   OutputSink& sink) {
   if (image.size() < kVgmHeaderSize) {
     sink.Printf("Error: %s is too short to be a VGM file\n", path.c_str());
+    return false;
+  }
+  // Anything else that happened to parse would convert into noise with a success status.
+  if (!HasVgmIdentification(image.data())) {
+    sink.Printf("Error: %s is not a VGM file\n", path.c_str());
     return false;
   }
   input->size = static_cast<std::uint32_t>(image.size());

@@ -19,15 +19,20 @@ enum class InputEncoding {
 // True when the path names gzip input: its last character is z or Z.
 bool IsCompressedPath(const std::string& path);
 
-// Reads the file at `path` (through zlib when IsCompressedPath) into *input,
-// collecting inflated bytes in *read_back, then calls PrepareInput.
+// kGzip when the path names gzip input or the file begins with the gzip
+// signature 0x1F 0x8B, whatever its name; kPlain otherwise, also when its
+// first two bytes cannot be read.
+InputEncoding EncodingOf(const std::string& path);
+
+// Reads the file at `path` (through zlib when EncodingOf says so) into
+// *input, collecting inflated bytes in *read_back, then calls PrepareInput.
 // Returns false after printing the error.
 bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* input, OutputSink& sink);
 
-// Takes `image`, read from `path` the `encoding` way, as the input image,
-// allocates the rewritten-stream array and reads the header values; prints
-// "Packing <path>:". Returns false after printing the error when the image
-// cannot hold a header.
+// Takes `image`, read from `path` the `encoding` way, as the input image:
+// refuses it unless it holds a header that begins "Vgm ", allocates the
+// rewritten-stream array and reads the header values; prints "Packing <path>:".
+// Returns false after printing the error.
 bool PrepareInput(ByteBuffer image, const std::string& path, InputEncoding encoding, LoadedInput* input,
                   OutputSink& sink);
 

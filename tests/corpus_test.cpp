@@ -4,10 +4,10 @@
 #include <gme/gme.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "support/corpus.h"
 #include "support/run_process.h"
 #include "support/vgm_builder.h"
 
@@ -16,16 +16,6 @@ namespace {
 
 using testing::ProcessResult;
 using testing::TempDirectory;
-
-std::vector<std::string> CorpusFiles() {
-  std::vector<std::string> files;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(BREVOX_CORPUS_DIR)) {
-    const std::string extension = entry.path().extension().string();
-    if (extension == ".vgm" || extension == ".vgz") files.push_back(entry.path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
 
 // Plays one second of the image in libgme; returns the error text, empty when fine.
 std::string PlayOneSecond(const std::string& spc_path) {
@@ -47,7 +37,8 @@ std::string PlayOneSecond(const std::string& spc_path) {
 class CorpusTest : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CorpusTest, ConvertsCleanlyAndPlays) {
-  const std::string& source = GetParam();
+  BREVOX_SKIP_WITHOUT_CORPUS();
+  const std::string source = testing::CorpusFile(GetParam());
   TempDirectory dir;
   testing::WriteFile(dir.File("s-smp_player.bin"), testing::ReadFile(BREVOX_PLAYER_FILE));
   const ProcessResult direct = testing::RunProcess(BREVOX_EXECUTABLE, {source, "direct.spc"}, dir.path());
@@ -78,13 +69,9 @@ TEST_P(CorpusTest, ConvertsCleanlyAndPlays) {
   EXPECT_EQ(testing::ReadFile(dir.File("gzip.spc")), image);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, CorpusTest, ::testing::ValuesIn(CorpusFiles()),
+INSTANTIATE_TEST_SUITE_P(Files, CorpusTest, ::testing::ValuesIn(testing::CorpusParameters()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
-                           std::string name = std::filesystem::path(info.param).stem().string();
-                           for (char& c : name) {
-                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                           }
-                           return name;
+                           return testing::CorpusTestName(info.param);
                          });
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -16,6 +15,7 @@
 #include "input/load_input.h"
 #include "packer/pack.h"
 #include "packer/round_trip.h"
+#include "support/corpus.h"
 #include "support/vgm_builder.h"
 
 namespace brevox {
@@ -300,15 +300,13 @@ TEST(RoundTripTest, RandomSongsDecodeToTheirRewrittenCommands) {
 }
 
 TEST(RoundTripTest, EveryCorpusFileDecodesToItsRewrittenCommands) {
+  BREVOX_SKIP_WITHOUT_CORPUS();
   std::uint32_t looping = 0;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(BREVOX_CORPUS_DIR)) {
-    const std::string file = entry.path().string();
-    const std::string extension = entry.path().extension().string();
-    if (extension != ".vgm" && extension != ".vgz") continue;
+  for (const std::string& file : testing::CorpusFiles()) {
     StringSink sink;
     ByteBuffer read_back;
     LoadedInput input;
-    ASSERT_TRUE(LoadInput(file, &read_back, &input, sink)) << file;
+    ASSERT_TRUE(LoadInput(testing::CorpusFile(file), &read_back, &input, sink)) << file;
     const std::uint32_t input_size = input.size;
     PackResult result;
     ASSERT_TRUE(PackVgm(std::move(input), &result, sink)) << file << ": " << sink.text();

@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 #include "app/convert.h"
 #include "app/exit_status.h"
-#include "app/output_sink.h"
+#include "format/output_sink.h"
 #include "spc/spc_file.h"
 
 namespace {

@@ -7,11 +7,12 @@
 
 #include <map>
 
-#include "app/output_sink.h"
+#include "format/byte_order.h"
+#include "format/output_sink.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 #include "input/load_input.h"
-#include "packer/byte_order.h"
 #include "packer/pack.h"
-#include "packer/vgm_layout.h"
 
 namespace brevox {
 namespace {
@@ -29,16 +30,15 @@ struct Census {
 
 Census Walk(const ByteBuffer& song) {
   Census census;
-  std::uint32_t i = ReadLe32(&song[kDataOffsetField]) + kDataOffsetField;
+  std::uint32_t i = DataStart(song.data());
   while (i < song.size()) {
     const std::uint8_t command = song[i];
     if (command == kEndOfData) {
       census.end = i + 1;
       break;
     }
-    std::uint64_t length = 1 + OperandCount(command);
-    if (command == kDataBlock) length = kDataBlockHeaderSize + std::uint64_t{ReadLe32(&song[i + 3])};
-    if (i + length > song.size()) break;
+    const std::uint64_t length = VgmCommandLength(&song[i], song.size() - i);
+    if (length == 0) break;
     ++census.counts[command == kYm2612Port0Write ? 0x5200u | song[i + 1] : command];
     if (command == kPcmSeek && ReadLe32(&song[i + 1]) == 0) ++census.zero_seeks;
     i += static_cast<std::uint32_t>(length);
@@ -96,7 +96,7 @@ TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
     const ByteBuffer song = GenerateVgm(kind, 1u << 16);
     LoadedInput input;
     StringSink sink;
-    ASSERT_TRUE(PrepareInput(song, "song.vgm", &input, sink));
+    ASSERT_TRUE(PrepareInput(song, "song.vgm", InputEncoding::kPlain, &input, sink));
     const std::uint32_t expected_loop =
         kind == StreamKind::kPcm ? kVgmHeaderSize + kDataBlockHeaderSize + (1u << 13) : kVgmHeaderSize;
     EXPECT_EQ(input.loop_position, expected_loop);

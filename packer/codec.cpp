@@ -6,7 +6,7 @@ void FlagCodec::WriteRaw(std::uint8_t byte) { output.push_back(byte); }
 
 void FlagCodec::Flush() {
   if (count == 0) return;
-  for (; count < kGroupEntries; ++count) pending.push_back(kPadEntry);
+  for (; count < kFullGroup; ++count) pending.push_back(kPadEntry);
   output.push_back(flags);
   output.insert(output.end(), pending.begin(), pending.end());
   flags = 0;

@@ -4,8 +4,9 @@
 
 #include <cstdint>
 
-#include "packer/byte_buffer.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_buffer.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
 
 namespace brevox {
 
@@ -33,15 +34,12 @@ class Codec {
 // per-byte operations inline, so that a pass that knows it can call them directly.
 class FlagCodec final : public Codec {
  public:
-  // Entries per group.
-  static constexpr std::int32_t kGroupEntries = 8;
-
   explicit FlagCodec(ByteBuffer& output) : output(output) {}
 
   void WriteRaw(std::uint8_t byte) override;
   void AddCommand(std::uint8_t command) override {
     // A full group waits for the ninth command, so the eighth entry's operands still join it.
-    if (count == kGroupEntries) Flush();
+    if (count == kFullGroup) Flush();
     if (command == kSn76489Write) {
       flags = static_cast<std::uint8_t>(flags | (1u << count));
     } else {
@@ -57,6 +55,9 @@ class FlagCodec final : public Codec {
   }
 
  private:
+  // `count` of a full group.
+  static constexpr std::int32_t kFullGroup = kGroupEntries;
+
   // Bit i set: entry i is an SN76489 write and stores only its operand.
   std::uint8_t flags = 0;
   // Entries in the group under construction, 0 to 8.

@@ -401,7 +401,7 @@ next:
 ; Command handlers, one per class of cmd_class; each continues at next.
 handlers:
     .dw cmd_none, cmd_stereo, cmd_skip2, cmd_skip4, cmd_wait, cmd_wait735, cmd_wait882
-    .dw cmd_end, cmd_data, cmd_wait_short, cmd_wait_dac
+    .dw cmd_end, cmd_data, cmd_wait_short, cmd_wait_dac, cmd_skip1, cmd_skip5, cmd_skip10
 C_NONE = 0
 C_STEREO = 2
 C_SKIP2 = 4
@@ -413,6 +413,9 @@ C_END = 14
 C_DATA = 16
 C_WAIT_SHORT = 18
 C_WAIT_DAC = 20
+C_SKIP1 = 22
+C_SKIP5 = 24
+C_SKIP10 = 26
 
 ; Class of every command byte. Commands without operands here (pad $4E, short seek $4C,
 ; and every byte the converter copies as a one-byte command) take no time.
@@ -428,7 +431,10 @@ cmd_class:
     .fill 8, C_NONE               ; $68-$6F
     .fill 16, C_WAIT_SHORT        ; $70-$7F
     .fill 16, C_WAIT_DAC          ; $80-$8F
-    .fill $50, C_NONE             ; $90-$DF
+    .db C_SKIP4, C_SKIP4          ; $90 ss tt pp cc, $91 ss dd ll bb: DAC streams, skipped for now
+    .db C_SKIP5, C_SKIP10         ; $92 ss ffffffff, $93 ss aaaaaaaa mm llllllll
+    .db C_SKIP1, C_SKIP4          ; $94 ss, $95 ss bbbb ff
+    .fill $4A, C_NONE             ; $96-$DF
     .db C_SKIP4                   ; $E0 dddddddd
     .fill $1F, C_NONE             ; $E1-$FF
 .assert * - cmd_class == 256, "cmd_class needs 256 entries"
@@ -436,11 +442,20 @@ cmd_class:
 cmd_none:
     JMP next
 
+cmd_skip10:
+    INCW ptr
+    INCW ptr
+    INCW ptr
+    INCW ptr
+    INCW ptr
+cmd_skip5:
+    INCW ptr
 cmd_skip4:
     INCW ptr
     INCW ptr
 cmd_skip2:
     INCW ptr
+cmd_skip1:
     INCW ptr
     JMP next
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "input/file_open.h"
+#include "format/file_open.h"
 #include "spc/spc_image.h"
 
 namespace brevox {

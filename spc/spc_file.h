@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "app/output_sink.h"
-#include "packer/byte_buffer.h"
+#include "format/output_sink.h"
+#include "format/byte_buffer.h"
 
 namespace brevox {
 

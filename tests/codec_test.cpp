@@ -99,8 +99,29 @@ TEST(EncoderPassTest, DataBlocksTravelWholeInTheirEntry) {
   Encoded block = Encode({0x67, 0x66, 0x00, 2, 0, 0, 0, 0x50, 0x66, 0x50, 0x11, 0x66});
   EXPECT_EQ(block.groups, (ByteBuffer{0x02, 0x67, 0x66, 0x00, 2, 0, 0, 0, 0x50, 0x66, 0x11, 0x66,
                                       0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+  // Bytes that the rewriter does not keep are one-byte entries, should the stream hold one.
   Encoded unknown = Encode({0xA0, 0x62, 0x66});
   EXPECT_EQ(unknown.groups, (ByteBuffer{0x00, 0xA0, 0x62, 0x66, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+}
+
+TEST(EncoderPassTest, DacStreamCommandsTravelWithTheirOperandsAcrossGroups) {
+  // Seven waits, then 0x93 and its ten operands as the eighth entry: they close the group.
+  ByteBuffer commands(7, 0x62);
+  commands.insert(commands.end(), {0x93, 0x00, 0x66, 0x66, 0x67, 0x67, 0x01, 0x50, 0x00, 0x00, 0x00});
+  commands.insert(commands.end(), {0x94, 0x66, 0x92, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x90, 0x00, 0x02, 0x00, 0x2A,
+                                   0x91, 0x00, 0x00, 0x01, 0x00, 0x95, 0x00, 0x03, 0x00, 0x00, 0x66});
+  Encoded out = Encode(commands);
+  ASSERT_TRUE(out.ok) << out.messages;
+  ByteBuffer expected{0x00};
+  expected.insert(expected.end(), commands.begin(), commands.begin() + 18);
+  expected.push_back(0x00);
+  expected.insert(expected.end(), commands.begin() + 18, commands.end());
+  expected.insert(expected.end(), {0x4E, 0x4E});
+  EXPECT_EQ(out.groups, expected);
+  // Cut short by its end: 0x93 needs ten operand bytes.
+  Encoded cut = Encode({0x62, 0x93, 0x00, 0x66, 0x66});
+  EXPECT_FALSE(cut.ok);
+  EXPECT_NE(cut.messages.find("Error: unexpected end of vgm data\n"), std::string::npos) << cut.messages;
 }
 
 TEST(EncoderPassTest, MalformedStreamsStopWithoutReadingPastTheEnd) {

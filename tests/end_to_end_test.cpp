@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
 #include "spc/spc_image.h"
 #include "support/run_process.h"
 #include "support/vgm_builder.h"
@@ -64,6 +64,12 @@ TEST_F(EndToEndTest, ConvertsGzipInputToTheSameImage) {
   EXPECT_EQ(run.stdout_text, kBanner + "Unzipping file\n" + Converted("song.vgz").substr(kBanner.size()));
   EXPECT_EQ(testing::ReadFile(dir_.File("packed.spc")), testing::ReadFile(dir_.File("plain.spc")));
   EXPECT_EQ(testing::ReadFile(dir_.File("ignored.spc")), ByteBuffer{});
+  // Gzip under a plain name is known by its first two bytes.
+  testing::WriteGzipFile(dir_.File("inside.vgm"), Song());
+  const ProcessResult inside = Run({"inside.vgm", "inside.spc"});
+  EXPECT_EQ(inside.exit_status, 0);
+  EXPECT_EQ(inside.stdout_text, kBanner + "Unzipping file\n" + Converted("inside.vgm").substr(kBanner.size()));
+  EXPECT_EQ(testing::ReadFile(dir_.File("inside.spc")), testing::ReadFile(dir_.File("plain.spc")));
 }
 
 TEST_F(EndToEndTest, UsageAndHelp) {
@@ -84,6 +90,10 @@ TEST_F(EndToEndTest, FailuresLeaveTheOutputAsItWas) {
   const ByteBuffer before{'o', 'l', 'd'};
   testing::WriteFile(dir_.File("in.gz"), ByteBuffer(100, 0x33));
   testing::WriteFile(dir_.File("short.vgm"), ByteBuffer(10, 0));
+  ByteBuffer picture(600, 0x20);
+  picture[0] = 0x89;  // not a song, though its bytes read as commands
+  testing::WriteFile(dir_.File("picture.vgm"), picture);
+  testing::WriteGzipFile(dir_.File("text.vgm"), ByteBuffer(300, 'x'));
   testing::WriteFile(dir_.File("cut.vgm"), VgmBuilder().Add({0x52, 0x2A}).Build());
   testing::WriteFile(dir_.File("illegal.vgm"), VgmBuilder().Add({0x67, 0x01}).End().Build());
   VgmBuilder big;
@@ -97,7 +107,9 @@ TEST_F(EndToEndTest, FailuresLeaveTheOutputAsItWas) {
       {"none.vgm", "Error: Failed to open none.vgm\n"},
       {"none.vgz", "Unzipping file\nError: Failed to gzopen none.vgz\n"},
       {"short.vgm", "Error: short.vgm is too short to be a VGM file\n"},
-      {"in.gz", "Unzipping file\nPacking in.gz:\nError: unexpected end of vgm data\n"},
+      {"in.gz", "Unzipping file\nError: in.gz is not a VGM file\n"},
+      {"picture.vgm", "Error: picture.vgm is not a VGM file\n"},
+      {"text.vgm", "Unzipping file\nError: text.vgm is not a VGM file\n"},
       {"cut.vgm", "Packing cut.vgm:\nError: unexpected end of vgm data\n"},
       {"illegal.vgm", "Packing illegal.vgm:Illegal command: 0x67 0x01\n"},
       {"big.vgm", "Packing big.vgm:" + kBar + "\nInput size: 70065 bytes, output size: 78823 bytes\n"
@@ -117,8 +129,8 @@ TEST_F(EndToEndTest, FailuresLeaveTheOutputAsItWas) {
   EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), before);
   const ProcessResult fresh = Run({"song.vgm", "fresh.spc"});
   EXPECT_EQ(fresh.exit_status, 1);
-  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"big.vgm", "cut.vgm", "illegal.vgm", "in.gz",
-                                                      "out.spc", "short.vgm", "song.vgm"}));
+  EXPECT_EQ(dir_.Entries(), (std::vector<std::string>{"big.vgm", "cut.vgm", "illegal.vgm", "in.gz", "out.spc",
+                                                      "picture.vgm", "short.vgm", "song.vgm", "text.vgm"}));
 }
 
 TEST_F(EndToEndTest, UnwritableOutput) {
@@ -128,13 +140,14 @@ TEST_F(EndToEndTest, UnwritableOutput) {
 }
 
 TEST_F(EndToEndTest, RepairsAreReportedAsWarnings) {
-  ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00}).Build();
+  ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00, 0xA0, 0x07, 0x38}).Build();
   WriteLe32(&song[0x1C], 0x43 - 0x1C);
   testing::WriteFile(dir_.File("odd.vgm"), song);
   const ProcessResult run = Run({"odd.vgm", "odd.spc"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_NE(run.stdout_text.find("\nWarning: the vgm data has no end-of-data command; one was added\n"
-                                 "Warning: the loop offset does not point at a command; the output will not loop\n"),
+                                 "Warning: the loop offset does not point at a command; the output will not loop\n"
+                                 "Warning: the vgm data has commands for other chips; they were left out\n"),
             std::string::npos)
       << run.stdout_text;
   EXPECT_EQ(testing::ReadFile(dir_.File("odd.spc")).size(), 66048u);

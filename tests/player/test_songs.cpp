@@ -8,7 +8,7 @@ namespace {
 constexpr std::uint32_t kHalfSecond = kVgmRate / 2;
 
 // Every channel silent, as a song's first writes should make it.
-VgmWriter Silent(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock) {
+VgmWriter Silent(std::uint32_t header_size = kVgmHeaderSize, std::uint32_t clock = kPsgClock) {
   VgmWriter vgm(header_size, clock);
   for (std::uint8_t channel = 0; channel < 4; ++channel) vgm.Attenuation(channel, 15);
   return vgm;
@@ -63,7 +63,7 @@ std::vector<std::uint8_t> OnOffSong() {
 }
 
 std::vector<std::uint8_t> PalClockSong() {
-  VgmWriter vgm = Silent(0x40, kPalClock);
+  VgmWriter vgm = Silent(kVgmHeaderSize, kPalClock);
   vgm.Tone(0, 254).Attenuation(0, 0).Wait(kVgmRate);
   return vgm.Build();
 }
@@ -71,7 +71,7 @@ std::vector<std::uint8_t> PalClockSong() {
 std::vector<std::uint8_t> OtherChipsSong() {
   VgmWriter vgm = Silent();
   // With the chips' clocks set libgme plays their writes: none of these keys a note on.
-  vgm.Header(0x10, 3579545).Header(0x2C, 7670453).Header(0x30, 3579545);
+  vgm.Header(kYm2413ClockField, 3579545).Header(kYm2612ClockField, 7670453).Header(kYm2151ClockField, 3579545);
   std::vector<std::uint8_t> block = {0x67, 0x66, 0x00, 0x2C, 0x01, 0x00, 0x00};  // 300 bytes of PCM
   // Bytes that look like commands, so that a block not skipped whole goes astray.
   for (std::uint32_t i = 0; i < 300; ++i) block.push_back(i % 3 == 0 ? 0x50 : i % 3 == 1 ? 0x90 : 0x61);

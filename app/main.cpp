@@ -16,6 +16,7 @@ brevox::ExitStatus Run(int argc, const char* const* argv, brevox::OutputSink& si
       sink.Put(brevox::kUsageLine);
       return brevox::ExitStatus::kSuccess;
     case Action::kMissingPath:
+    case Action::kTooManyPaths:
       sink.Put(brevox::kUsageLine);
       return brevox::ExitStatus::kUsage;
     case Action::kConvert:

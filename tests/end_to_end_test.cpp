@@ -59,11 +59,10 @@ TEST_F(EndToEndTest, ConvertsAPlainFile) {
 TEST_F(EndToEndTest, ConvertsGzipInputToTheSameImage) {
   testing::WriteGzipFile(dir_.File("song.vgz"), Song());
   ASSERT_EQ(Run({"song.vgm", "plain.spc"}).exit_status, 0);
-  const ProcessResult run = Run({"-x", "\"song.vgz\"", "packed.spc", "ignored.spc"});
+  const ProcessResult run = Run({"-x", "\"song.vgz\"", "packed.spc"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.stdout_text, kBanner + "Unzipping file\n" + Converted("song.vgz").substr(kBanner.size()));
   EXPECT_EQ(testing::ReadFile(dir_.File("packed.spc")), testing::ReadFile(dir_.File("plain.spc")));
-  EXPECT_EQ(testing::ReadFile(dir_.File("ignored.spc")), ByteBuffer{});
 }
 
 TEST_F(EndToEndTest, UsageAndHelp) {
@@ -77,6 +76,28 @@ TEST_F(EndToEndTest, UsageAndHelp) {
   const ProcessResult one = Run({"song.vgm"});
   EXPECT_EQ(one.exit_status, 2);
   EXPECT_EQ(one.stdout_text, kBanner + kUsage);
+}
+
+// `brevox *.vgm out.spc` with two songs: nothing may be converted onto the second song.
+TEST_F(EndToEndTest, ThreePathsAreRefusedAndNothingIsTouched) {
+  testing::WriteFile(dir_.File("b.vgm"), Song());
+  testing::WriteFile(dir_.File("out.spc"), ByteBuffer{'o', 'l', 'd'});
+  const std::vector<std::string> before = dir_.Entries();
+  const std::vector<std::string> three_paths[] = {{"song.vgm", "b.vgm", "out.spc"},
+                                                  {"-x", "song.vgm", "b.vgm", "missing.vgm", "new.spc"}};
+  for (const std::vector<std::string>& arguments : three_paths) {
+    const ProcessResult run = Run(arguments);
+    EXPECT_EQ(run.exit_status, 2) << arguments.size();
+    EXPECT_EQ(run.stdout_text, kBanner + kUsage);
+  }
+  EXPECT_EQ(testing::ReadFile(dir_.File("b.vgm")), Song());
+  EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), (ByteBuffer{'o', 'l', 'd'}));
+  EXPECT_EQ(dir_.Entries(), before);
+  // A help option met during the walk still ends it before the paths are counted.
+  const ProcessResult help = Run({"song.vgm", "b.vgm", "out.spc", "-h"});
+  EXPECT_EQ(help.exit_status, 0);
+  EXPECT_EQ(help.stdout_text, kBanner + kUsage);
+  EXPECT_EQ(dir_.Entries(), before);
 }
 
 // Every failure: exit status 1, one message, the existing output untouched, no temporary file.

@@ -148,6 +148,35 @@ TEST_F(EndToEndTest, UnwritableOutput) {
   EXPECT_EQ(run.stdout_text, Converted("song.vgm") + "Error: unable to open missing-dir/out.spc\n");
 }
 
+// A file-size limit below the image's size makes a short write, reported like any other.
+TEST_F(EndToEndTest, AFileSizeLimitIsAWriteError) {
+  testing::WriteFile(dir_.File("out.spc"), ByteBuffer{'o', 'l', 'd'});
+  const std::vector<std::string> before = dir_.Entries();
+  const ProcessResult run = testing::RunProcess(
+      "/bin/sh", {"-c", "ulimit -f 32 && exec \"$0\" song.vgm out.spc", BREVOX_EXECUTABLE}, dir_.path());
+  EXPECT_EQ(run.signal, 0) << "killed by a signal instead of reporting the write";
+  EXPECT_EQ(run.exit_status, 1);
+  EXPECT_EQ(run.stdout_text, Converted("song.vgm") + "Error: unable to write out.spc\n");
+  EXPECT_EQ(testing::ReadFile(dir_.File("out.spc")), (ByteBuffer{'o', 'l', 'd'}));
+  EXPECT_EQ(dir_.Entries(), before) << "no temporary file stays behind";
+}
+
+// `brevox a.vgm a.spc | head -c 10`: the reader going away does not stop the conversion.
+TEST_F(EndToEndTest, AClosedStdoutPipeChangesNothing) {
+  ASSERT_EQ(Run({"song.vgm", "expected.spc"}).exit_status, 0);
+  testing::ProcessOptions reader_gone;
+  reader_gone.stdout_reader_gone = true;
+  const ProcessResult run =
+      testing::ChildProcess(BREVOX_EXECUTABLE, {"song.vgm", "song.spc"}, dir_.path(), reader_gone).Wait();
+  EXPECT_EQ(run.signal, 0);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(testing::ReadFile(dir_.File("song.spc")), testing::ReadFile(dir_.File("expected.spc")));
+  const ProcessResult failed =
+      testing::ChildProcess(BREVOX_EXECUTABLE, {"none.vgm", "none.spc"}, dir_.path(), reader_gone).Wait();
+  EXPECT_EQ(failed.signal, 0);
+  EXPECT_EQ(failed.exit_status, 1);
+}
+
 TEST_F(EndToEndTest, RepairsAreReportedAsWarnings) {
   ByteBuffer song = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x10, 0x00}).Build();
   WriteLe32(&song[0x1C], 0x43 - 0x1C);

@@ -10,7 +10,10 @@ cppcheck --quiet --enable=warning,performance,portability --error-exitcode=1 -I 
 
 echo "== clang-tidy"
 cmake -S . -B build >/dev/null
-findings=$(echo "$sources" | xargs -P2 -n4 clang-tidy -p build --quiet 2>&1 | grep -E "(warning|error):" || true)
+# One file per run: clang-tidy 14's analyzer carries state from one file to
+# the next in a run, and a file that sets a signal's action made it report an
+# uninitialized va_list in the file after it.
+findings=$(echo "$sources" | xargs -P2 -n1 clang-tidy -p build --quiet 2>&1 | grep -E "(warning|error):" || true)
 if [ -n "$findings" ]; then
   echo "$findings"
   exit 1

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +50,11 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
       chdir(directory.c_str()) != 0) {
     _exit(127);
   }
+  // Signals that the test runner ignores or blocks would stay so across exec.
+  for (int signal = 1; signal < NSIG; ++signal) std::signal(signal, SIG_DFL);
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
   // A child killed by SIGQUIT must not leave a core file among the files a test looks at.
   const rlimit no_core{0, 0};
   if (setrlimit(RLIMIT_CORE, &no_core) != 0) _exit(127);

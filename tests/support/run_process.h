@@ -24,9 +24,9 @@ struct ProcessOptions {
   bool stdout_reader_gone = false;
 };
 
-// A child started in `directory` with no standard input and no core files,
-// which can be signalled while it runs. The destructor kills and reaps a
-// child that was not waited for.
+// A child started in `directory` with no standard input, every signal at its
+// default action and unblocked, and no core files, which can be signalled
+// while it runs. The destructor kills and reaps a child not waited for.
 class ChildProcess {
  public:
   ChildProcess(const std::string& program, const std::vector<std::string>& arguments,

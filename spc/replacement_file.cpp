@@ -98,14 +98,18 @@ bool ReplacementFile::Commit() {
   const int closing = unnamed_ ? dup(fd_) : std::exchange(fd_, -1);
   bool committed = closing >= 0 && close(closing) == 0;
   const CleanupSignalsBlocked blocked;
-  committed = committed && (!unnamed_ || LinkUnderTemporaryName()) &&
-              std::rename(name_.c_str(), target_.c_str()) == 0;
+  committed = committed && (unnamed_ ? LinkOntoTarget() : std::rename(name_.c_str(), target_.c_str()) == 0);
   if (committed) {
     if (!unnamed_) DisarmSignalCleanup();
     name_.clear();
   }
   Discard();
   return committed;
+}
+
+bool ReplacementFile::LinkOntoTarget() {
+  if (LinkUnnamed(fd_, target_)) return true;
+  return errno == EEXIST && LinkUnderTemporaryName() && std::rename(name_.c_str(), target_.c_str()) == 0;
 }
 
 bool ReplacementFile::LinkUnderTemporaryName() {

@@ -5,10 +5,11 @@
 //
 // Where the file system allows (Linux O_TMPFILE), the temporary file has no
 // name until it is complete, so that no way out, not even SIGKILL, leaves it
-// behind; it is then linked under a temporary name and renamed with the
-// terminating signals blocked. Elsewhere it is named .brevox-XXXXXX from the
-// start, removed on every failure and, through the signal cleanup, by any
-// signal that ends the process meanwhile.
+// behind; it is then linked, with the terminating signals blocked, onto the
+// target or, to replace an existing file, under a temporary name that a
+// rename moves onto the target at once. Elsewhere it is named .brevox-XXXXXX
+// from the start, removed on every failure and, through the signal cleanup,
+// by any signal that ends the process meanwhile.
 
 #include <sys/types.h>
 
@@ -43,7 +44,12 @@ class ReplacementFile {
  private:
   bool CreateUnnamed(const std::string& directory);
   bool CreateNamed(const std::string& directory);
-  // Gives the finished unnamed file a temporary name in the target's directory.
+  // Gives the finished unnamed file the target's name: by a link in one step
+  // where nothing stands there; else, since only a rename replaces a file,
+  // linked under a temporary name and renamed. Between those two SIGKILL
+  // alone can leave the temporary name behind.
+  bool LinkOntoTarget();
+  // Links the unnamed file under a new temporary name in the target's directory.
   bool LinkUnderTemporaryName();
   void Discard();
 

@@ -63,6 +63,12 @@ TEST(ReplacementFileTest, CommitReplacesTheTargetAndEverythingElseLeavesNothing)
     EXPECT_EQ(testing::ReadFile(dir.File("out.spc")), kNew);
     EXPECT_EQ(ModeOf(dir.File("out.spc")), 0666u);
     EXPECT_FALSE(committed.Commit()) << "a file is committed once";
+    ReplacementFile fresh(dir.File("fresh.spc"), 0640, naming);
+    ASSERT_TRUE(WriteBytes(fresh, kNew));
+    EXPECT_TRUE(fresh.Commit());
+    EXPECT_EQ(testing::ReadFile(dir.File("fresh.spc")), kNew);
+    EXPECT_EQ(ModeOf(dir.File("fresh.spc")), 0640u);
+    std::remove(dir.File("fresh.spc").c_str());
 
     // A rename that fails (onto a folder that holds a file) leaves no temporary file.
     ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0755), 0);

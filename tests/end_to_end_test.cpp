@@ -152,14 +152,6 @@ TEST_F(EndToEndTest, UnwritableOutput) {
   EXPECT_EQ(run.stdout_text, Converted("song.vgm") + "Error: unable to open missing-dir/out.spc\n");
 }
 
-// Whether the file system under `directory` gives files with no name (O_TMPFILE).
-bool UnnamedFilesSupported(const std::string& directory) {
-  const int fd = open(directory.c_str(), O_TMPFILE | O_WRONLY, 0600);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
-
 // Opens the FIFO for writing as soon as the child has opened it for reading,
 // so that the child then waits in its read; -1 when the child ended first or
 // a minute went by.
@@ -189,7 +181,7 @@ class EndToEndSignalTest : public EndToEndTest {
     testing::ChildProcess child(BREVOX_EXECUTABLE, {"song.vgm", "out.spc"}, dir_.path());
     const int writer = OpenWhenReaderWaits(dir_.File("s-smp_player.bin"), child);
     ASSERT_GE(writer, 0) << "the run did not wait on the player";
-    if (UnnamedFilesSupported(dir_.path())) {
+    if (dir_.AllowsUnnamedFiles()) {
       EXPECT_EQ(dir_.Entries(), before) << "the temporary file has a name while it is written";
     }
     child.Signal(signal);
@@ -209,7 +201,7 @@ TEST_F(EndToEndSignalTest, TerminatingSignalsLeaveTheOldOutputAndNoTemporaryFile
 }
 
 TEST_F(EndToEndSignalTest, EvenSigkillLeavesNothingWhereFilesCanHaveNoName) {
-  if (!UnnamedFilesSupported(dir_.path())) {
+  if (!dir_.AllowsUnnamedFiles()) {
     GTEST_SKIP() << "the file system of " << dir_.path() << " refuses O_TMPFILE: the temporary file "
                  << "has a name, which only a signal the process sees can remove";
   }

@@ -23,13 +23,6 @@ using testing::TempDirectory;
 const ByteBuffer kOld{'o', 'l', 'd'};
 const ByteBuffer kNew{'n', 'e', 'w', '!'};
 
-bool UnnamedFilesSupported(const std::string& directory) {
-  const int fd = open(directory.c_str(), O_TMPFILE | O_WRONLY, 0600);
-  if (fd < 0) return false;
-  close(fd);
-  return true;
-}
-
 bool WriteBytes(const ReplacementFile& file, const ByteBuffer& bytes) {
   return write(file.descriptor(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
@@ -43,7 +36,7 @@ mode_t ModeOf(const std::string& path) {
 TEST(ReplacementFileTest, CommitReplacesTheTargetAndEverythingElseLeavesNothing) {
   TempDirectory dir;
   for (const Naming naming : {Naming::kUnnamedWherePossible, Naming::kNamed}) {
-    const bool unnamed = naming == Naming::kUnnamedWherePossible && UnnamedFilesSupported(dir.path());
+    const bool unnamed = naming == Naming::kUnnamedWherePossible && dir.AllowsUnnamedFiles();
     SCOPED_TRACE(unnamed ? "unnamed" : "named");
     testing::WriteFile(dir.File("out.spc"), kOld);
     {

@@ -126,4 +126,11 @@ std::vector<std::string> TempDirectory::Entries() const {
   return names;
 }
 
+bool TempDirectory::AllowsUnnamedFiles() const {
+  const int fd = open(path_.c_str(), O_TMPFILE | O_WRONLY, 0600);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 }  // namespace brevox::testing

@@ -68,6 +68,8 @@ class TempDirectory {
   std::string File(const std::string& name) const { return path_ + "/" + name; }
   // Names of the entries in the directory, sorted.
   std::vector<std::string> Entries() const;
+  // Whether its file system gives files with no name (Linux O_TMPFILE).
+  bool AllowsUnnamedFiles() const;
 
  private:
   std::string path_;

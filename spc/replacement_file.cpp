@@ -45,12 +45,14 @@ std::string RandomSuffix() {
   return suffix;
 }
 
-// Gives the unnamed file open at `fd` the name `name`; false when it cannot.
+// Where an unnamed file's descriptor can be reached by a path, which is how
+// an unprivileged process links it.
+constexpr const char* kDescriptorFolder = "/proc/self/fd/";
+
+// Gives the unnamed file open at `fd` the name `name`; false, with errno set, when it cannot.
 bool LinkUnnamed(int fd, const std::string& name) {
-  const std::string proc_path = "/proc/self/fd/" + std::to_string(fd);
-  if (linkat(AT_FDCWD, proc_path.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-  // Without /proc, the descriptor itself can be linked by a privileged process.
-  return errno == ENOENT && linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+  const std::string descriptor_path = kDescriptorFolder + std::to_string(fd);
+  return linkat(AT_FDCWD, descriptor_path.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
 }
 
 }  // namespace
@@ -68,13 +70,15 @@ ReplacementFile::ReplacementFile(const std::string& target, mode_t mode, Naming 
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 bool ReplacementFile::CreateUnnamed(const std::string& directory) {
+  // Without /proc (some chroots) the file could never be linked: it gets a name from the start.
+  if (access(kDescriptorFolder, X_OK) != 0) return false;
   fd_ = open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
   unnamed_ = fd_ >= 0;
   return unnamed_;
 }
 
 bool ReplacementFile::CreateNamed(const std::string& directory) {
-  std::string pattern = directory + kTemporaryPrefix + "XXXXXX";
+  const std::string pattern = directory + kTemporaryPrefix + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const CleanupSignalsBlocked blocked;

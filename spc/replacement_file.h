@@ -20,7 +20,7 @@ namespace brevox {
 class ReplacementFile {
  public:
   enum class Naming {
-    kUnnamedWherePossible,  // O_TMPFILE, or a named file where the file system refuses it
+    kUnnamedWherePossible,  // O_TMPFILE, or a named file where the file system or a lack of /proc forbids it
     kNamed,                 // a named file from the start, as where O_TMPFILE is refused
   };
 

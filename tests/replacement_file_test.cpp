@@ -77,18 +77,6 @@ TEST(ReplacementFileTest, CommitReplacesTheTargetAndEverythingElseLeavesNothing)
   EXPECT_FALSE(ReplacementFile("", 0644).is_open());
 }
 
-// The signal cleanup keeps one path: a second named file at a time is refused, not left unguarded.
-TEST(ReplacementFileTest, OneNamedFileAtATime) {
-  TempDirectory dir;
-  ReplacementFile first(dir.File("a.spc"), 0644, Naming::kNamed);
-  ASSERT_TRUE(first.is_open());
-  EXPECT_FALSE(ReplacementFile(dir.File("b.spc"), 0644, Naming::kNamed).is_open());
-  EXPECT_EQ(dir.Entries().size(), 1u);
-  EXPECT_TRUE(first.Commit());
-  ReplacementFile after(dir.File("b.spc"), 0644, Naming::kNamed);
-  EXPECT_TRUE(after.is_open()) << "the path is free again after the commit";
-}
-
 // The named file of file systems that refuse O_TMPFILE: a signal that ends the
 // process removes it first, and the process still ends by that signal.
 TEST(ReplacementFileTest, SignalsRemoveTheNamedTemporaryFile) {

@@ -138,12 +138,14 @@ const char* StreamKindName(StreamKind kind) {
       return "fm";
     case StreamKind::kPcm:
       return "pcm";
+    case StreamKind::kBlock:
+      return "block";
   }
   return "";
 }
 
 bool ParseStreamKind(const std::string& name, StreamKind* kind) {
-  for (const StreamKind candidate : {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm}) {
+  for (const StreamKind candidate : {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm, StreamKind::kBlock}) {
     if (name == StreamKindName(candidate)) {
       *kind = candidate;
       return true;
@@ -158,9 +160,11 @@ ByteBuffer GenerateVgm(StreamKind kind, std::uint32_t size) {
   image.reserve(size);
   WriteHeader(&image, size);
   Random random;
-  // A bank of an eighth of the song, as large PCM songs carry.
-  const std::uint32_t bank_size = size / 8;
-  if (kind == StreamKind::kPcm) WriteDataBlock(&image, random, bank_size);
+  // A bank of an eighth of the song, as large PCM songs carry; the block
+  // kind leaves room for its one wait and the end only.
+  const std::uint32_t bank_size =
+      kind == StreamKind::kBlock ? size - kVgmHeaderSize - kDataBlockHeaderSize - 2 : size / 8;
+  if (kind == StreamKind::kPcm || kind == StreamKind::kBlock) WriteDataBlock(&image, random, bank_size);
   WriteLe32(&image[kLoopOffsetField], static_cast<std::uint32_t>(image.size()) - kLoopOffsetField);
   Writer out(&image, size - 1);
   switch (kind) {
@@ -172,6 +176,8 @@ ByteBuffer GenerateVgm(StreamKind kind, std::uint32_t size) {
       break;
     case StreamKind::kPcm:
       WritePcm(out, random, bank_size);
+      break;
+    case StreamKind::kBlock:
       break;
   }
   out.Fill();

@@ -17,7 +17,7 @@
 namespace brevox {
 namespace {
 
-constexpr StreamKind kKinds[] = {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm};
+constexpr StreamKind kKinds[] = {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm, StreamKind::kBlock};
 
 // What a walk over the commands found.
 struct Census {
@@ -88,6 +88,10 @@ TEST(StreamGenerator, EachKindCarriesItsCommandMix) {
   EXPECT_GT(pcm.counts[kPcmSeek], pcm.zero_seeks);
   EXPECT_GT(CountIn(pcm, 0x80, 0x8F), 20 * pcm.counts[kPcmSeek]);
   EXPECT_GT(CountIn(pcm, kShortWaitFirst, kShortWaitFirst + 15), 10 * pcm.counts[kPcmSeek]);
+
+  // The whole song but the header, the wait and the end is one block.
+  Census block = Walk(GenerateVgm(StreamKind::kBlock, 1u << 16));
+  EXPECT_EQ(block.counts, (std::map<std::uint32_t, std::uint32_t>{{kDataBlock, 1}, {kShortWaitFirst, 1}}));
 }
 
 TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
@@ -97,8 +101,9 @@ TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
     LoadedInput input;
     StringSink sink;
     ASSERT_TRUE(PrepareInput(song, "song.vgm", InputEncoding::kPlain, &input, sink));
-    const std::uint32_t expected_loop =
-        kind == StreamKind::kPcm ? kVgmHeaderSize + kDataBlockHeaderSize + (1u << 13) : kVgmHeaderSize;
+    std::uint32_t expected_loop = kVgmHeaderSize;
+    if (kind == StreamKind::kPcm) expected_loop += kDataBlockHeaderSize + (1u << 13);
+    if (kind == StreamKind::kBlock) expected_loop = (1u << 16) - 2;
     EXPECT_EQ(input.loop_position, expected_loop);
     PackResult result;
     ASSERT_TRUE(PackVgm(std::move(input), &result, sink));
@@ -107,7 +112,7 @@ TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
     EXPECT_EQ(result.rewrite.loop_position, expected_loop);
     EXPECT_EQ(sink.text().find("Warning"), std::string::npos) << sink.text();
     // Timer writes, repeated modes and folded waits must leave the rewrite with less to do.
-    if (kind != StreamKind::kPsg) {
+    if (kind == StreamKind::kFm || kind == StreamKind::kPcm) {
       EXPECT_LT(result.rewrite.length, song.size());
     }
   }

@@ -2,6 +2,7 @@
 // The encoder of the packed stream: commands gathered eight at a time into
 // flag groups, where every SN76489 write loses its command byte to a flag bit.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "format/byte_buffer.h"
@@ -50,13 +51,15 @@ class FlagCodec final : public Codec {
   void Flush() override;
   std::int32_t Query(std::uint32_t value) override;
   void AddOperand(std::uint8_t byte) override { pending.push_back(byte); }
-  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override {
-    pending.insert(pending.end(), bytes, bytes + count);
-  }
+  // A data block's bytes go straight to the packed stream, behind the group's
+  // bytes so far and a place kept for its flag byte, so that a block as large
+  // as the song is never held twice.
+  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override;
 
  private:
   // `count` of a full group.
   static constexpr std::int32_t kFullGroup = kGroupEntries;
+  static constexpr std::size_t kNoFlagSlot = static_cast<std::size_t>(-1);
 
   // Bit i set: entry i is an SN76489 write and stores only its operand.
   std::uint8_t flags = 0;
@@ -64,8 +67,12 @@ class FlagCodec final : public Codec {
   std::int32_t count = 0;
   // The packed stream; it outlives the encoder.
   ByteBuffer& output;
-  // Stored bytes of the group under construction, in arrival order.
+  // Stored bytes of the group under construction, in arrival order, after
+  // those already in the packed stream.
   ByteBuffer pending;
+  // Where the flag byte of the group under construction goes in the packed
+  // stream once part of the group is there, or kNoFlagSlot.
+  std::size_t flag_slot = kNoFlagSlot;
 };
 
 }  // namespace brevox

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "format/vgm_commands.h"
 #include "packer/encoder_pass.h"
 
 namespace brevox {
@@ -59,6 +60,58 @@ TEST(FlagCodecTest, RawBytesAndQueriesLeaveTheGroupAlone) {
   EXPECT_EQ(codec.Query(12345), 0);
   codec.Flush();
   EXPECT_EQ(out, (ByteBuffer{0xAA, 0x01, 0x9F, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+}
+
+// A data block goes to the packed stream at once, not through the group
+// buffer, and the bytes come out as if it had gone operand by operand.
+TEST(FlagCodecTest, DataBlocksGoStraightToThePackedStreamWithTheSameBytes) {
+  ByteBuffer out;
+  FlagCodec codec(out);
+  codec.AddCommand(0x62);
+  codec.AddCommand(0x67);
+  const ByteBuffer block(1000, 0xD5);
+  codec.AddOperands(block.data(), static_cast<std::uint32_t>(block.size()));
+  EXPECT_EQ(out.size(), 1 + 2 + block.size()) << "a place for the flag byte, the entries so far and the block";
+
+  // Against the same calls with the operands one by one: commands, 0x50 writes
+  // and raw bytes before, between and after blocks, blocks in every position of
+  // a group and groups cut at random.
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int round = 0; round < 200; ++round) {
+    ByteBuffer direct;
+    ByteBuffer one_by_one;
+    FlagCodec fast(direct);
+    FlagCodec slow(one_by_one);
+    for (int step = 0; step < 40; ++step) {
+      const std::uint32_t pick = next(10);
+      const auto byte = static_cast<std::uint8_t>(next(256));
+      if (pick < 3) {
+        fast.AddCommand(kSn76489Write);
+        slow.AddCommand(kSn76489Write);
+      } else if (pick < 6) {
+        fast.AddCommand(byte);
+        slow.AddCommand(byte);
+      } else if (pick < 8) {
+        ByteBuffer operands(next(20), byte);
+        fast.AddOperands(operands.data(), static_cast<std::uint32_t>(operands.size()));
+        for (const std::uint8_t operand : operands) slow.AddOperand(operand);
+      } else if (pick == 8) {
+        fast.WriteRaw(byte);
+        slow.WriteRaw(byte);
+      } else {
+        fast.Flush();
+        slow.Flush();
+        ASSERT_EQ(direct, one_by_one) << "round " << round << ", step " << step;
+      }
+    }
+    fast.Flush();
+    slow.Flush();
+    ASSERT_EQ(direct, one_by_one) << "round " << round;
+  }
 }
 
 TEST(EncoderPassTest, WorkedExampleGroup) {

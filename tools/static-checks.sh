@@ -10,8 +10,9 @@ cppcheck --quiet --enable=warning,performance,portability --error-exitcode=1 -I 
 
 echo "== clang-tidy"
 cmake -S . -B build >/dev/null
-# One file per run: clang-tidy 14's analyzer carries va_list state from one file
-# into the next and then reports a va_list in format/output_sink.cpp as uninitialized.
+# One file per run: clang-tidy 14's analyzer carries state from one file to the
+# next in a run, and then reports the va_list in format/output_sink.cpp as
+# uninitialized (seen after a file that sets a signal's action, among others).
 findings=$(echo "$sources" | xargs -P2 -n1 clang-tidy -p build --quiet 2>&1 | grep -E "(warning|error):" || true)
 if [ -n "$findings" ]; then
   echo "$findings"

@@ -31,7 +31,15 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
     if (paths == 1) line.output_path = Unquote(argument);
     ++paths;
   }
-  line.action = paths >= 2 ? CommandLine::Action::kConvert : CommandLine::Action::kMissingPath;
+  // A third path would otherwise be dropped silently, and `brevox *.vgm out.spc`
+  // would write over the second song.
+  if (paths < 2) {
+    line.action = CommandLine::Action::kMissingPath;
+  } else if (paths > 2) {
+    line.action = CommandLine::Action::kTooManyPaths;
+  } else {
+    line.action = CommandLine::Action::kConvert;
+  }
   return line;
 }
 

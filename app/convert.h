@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/exit_status.h"
-#include "app/output_sink.h"
+#include "format/output_sink.h"
 
 namespace brevox {
 

@@ -1,7 +1,9 @@
+#include <csignal>
+
 #include "app/command_line.h"
 #include "app/convert.h"
 #include "app/exit_status.h"
-#include "app/output_sink.h"
+#include "format/output_sink.h"
 #include "spc/spc_file.h"
 
 namespace {
@@ -16,6 +18,7 @@ brevox::ExitStatus Run(int argc, const char* const* argv, brevox::OutputSink& si
       sink.Put(brevox::kUsageLine);
       return brevox::ExitStatus::kSuccess;
     case Action::kMissingPath:
+    case Action::kTooManyPaths:
       sink.Put(brevox::kUsageLine);
       return brevox::ExitStatus::kUsage;
     case Action::kConvert:
@@ -27,6 +30,12 @@ brevox::ExitStatus Run(int argc, const char* const* argv, brevox::OutputSink& si
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of standard output that has gone, or a file-size limit, must not
+  // kill the process in the middle of a write: the write then fails and is
+  // reported (or, for the console text, passed over), and the temporary
+  // output file is removed as on any other failure.
+  std::signal(SIGPIPE, SIG_IGN);
+  std::signal(SIGXFSZ, SIG_IGN);
   brevox::StdoutSink sink;
   return static_cast<int>(Run(argc, argv, sink));
 }

@@ -1,4 +1,4 @@
-// Writes a generated song: make_vgm <psg|fm|pcm> <megabytes> <output.vgm>.
+// Writes a generated song: make_vgm <psg|fm|pcm|block> <megabytes> <output.vgm>.
 
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
   brevox::StreamKind kind;
   if (argc != 4 || !brevox::ParseStreamKind(argv[1], &kind)) {
-    std::fprintf(stderr, "usage: make_vgm <psg|fm|pcm> <megabytes> <output.vgm>\n");
+    std::fprintf(stderr, "usage: make_vgm <psg|fm|pcm|block> <megabytes> <output.vgm>\n");
     return 2;
   }
   const unsigned long megabytes = std::strtoul(argv[2], nullptr, 10);

@@ -7,7 +7,7 @@
 #include <map>
 #include <utility>
 
-#include "app/output_sink.h"
+#include "format/output_sink.h"
 #include "bench/stream_generator.h"
 #include "input/load_input.h"
 #include "packer/codec.h"
@@ -43,7 +43,7 @@ std::uint32_t SizeOf(const benchmark::State& state) { return static_cast<std::ui
 // Loads the song as the converter would; aborts the benchmark when it cannot.
 bool Prepare(benchmark::State& state, LoadedInput* input) {
   NullSink sink;
-  if (!PrepareInput(Song(KindOf(state), SizeOf(state)), "bench.vgm", input, sink)) {
+  if (!PrepareInput(Song(KindOf(state), SizeOf(state)), "bench.vgm", InputEncoding::kPlain, input, sink)) {
     state.SkipWithError("the generated song does not load");
     return false;
   }
@@ -106,7 +106,7 @@ void BM_Convert(benchmark::State& state) {
     state.ResumeTiming();
     LoadedInput input;
     PackResult result;
-    if (!PrepareInput(std::move(image), "bench.vgm", &input, sink) ||
+    if (!PrepareInput(std::move(image), "bench.vgm", InputEncoding::kPlain, &input, sink) ||
         !PackVgm(std::move(input), &result, sink)) {
       state.SkipWithError("conversion failed");
     }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the converter on this machine: the in-memory benchmarks, then the
 # whole brevox process on a generated 64 MB song, plain and gzip, beside
-# `cat` and `gzip -dc` of the same file. Prints one table.
+# `cat` and `gzip -dc` of the same file. Prints one table, then runs the
+# memory check (bench/memory_check.sh) on every kind of song.
 # Usage: bench/run.sh            (KIND=psg|fm|pcm picks the song, default pcm)
 set -euo pipefail
 
@@ -94,3 +95,6 @@ for case, t, r, ratio, rss in rows:
 print("x ceiling: time over the time of memcpy (benchmarks), cat (plain) or gzip -dc (gzip) on as many bytes;")
 print("peak RSS: maximum resident set size over the uncompressed song size.")
 PY
+
+echo
+BUILD_DIR="$build" "$root/bench/memory_check.sh"

@@ -2,20 +2,18 @@
 
 #include <algorithm>
 
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 namespace {
 
-constexpr std::uint32_t kMagic = 0x206D6756;  // "Vgm "
 constexpr std::uint32_t kVersion = 0x150;
-constexpr std::uint32_t kSn76489ClockField = 0x0C;
-constexpr std::uint32_t kYm2612ClockField = 0x2C;
 constexpr std::uint32_t kSn76489Clock = 3579545;
 constexpr std::uint32_t kYm2612Clock = 7670453;
-// The longest command any kind writes outside its data block: 0xE0 and four bytes.
-constexpr std::uint32_t kLongestCommand = 5;
+// The longest command any kind writes outside its data block: 0xE0 and its offset.
+constexpr std::uint32_t kLongestCommand = 1 + kVgmCommands[kPcmSeek].operands;
 
 // A small, fixed pseudo-random sequence, so that runs compare alike.
 class Random {
@@ -92,7 +90,7 @@ void WriteFm(Writer& out, Random& random) {
     } else if (pick < 15) {
       out.Put(kWaitSamples, random.Byte(), 0);
     } else {
-      out.Put(0x62);
+      out.Put(kWait735);
     }
   }
 }
@@ -111,7 +109,7 @@ void WritePcm(Writer& out, Random& random, std::uint32_t bank_size) {
 void WriteHeader(ByteBuffer* image, std::uint32_t size) {
   image->assign(kVgmHeaderSize, 0);
   std::uint8_t* header = image->data();
-  WriteLe32(header, kMagic);
+  std::copy(kVgmIdentification, kVgmIdentification + kVgmIdentificationSize, header);
   WriteLe32(header + kEofOffsetField, size - kEofOffsetField);
   WriteLe32(header + kVersionField, kVersion);
   WriteLe32(header + kSn76489ClockField, kSn76489Clock);
@@ -123,7 +121,7 @@ void WriteHeader(ByteBuffer* image, std::uint32_t size) {
 void WriteDataBlock(ByteBuffer* image, Random& random, std::uint32_t bank_size) {
   image->push_back(kDataBlock);
   image->push_back(kEndOfData);
-  image->push_back(0);
+  image->push_back(kYm2612PcmBlockType);
   for (std::uint32_t shift = 0; shift < 32; shift += 8) {
     image->push_back(static_cast<std::uint8_t>(bank_size >> shift));
   }
@@ -140,12 +138,14 @@ const char* StreamKindName(StreamKind kind) {
       return "fm";
     case StreamKind::kPcm:
       return "pcm";
+    case StreamKind::kBlock:
+      return "block";
   }
   return "";
 }
 
 bool ParseStreamKind(const std::string& name, StreamKind* kind) {
-  for (const StreamKind candidate : {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm}) {
+  for (const StreamKind candidate : {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm, StreamKind::kBlock}) {
     if (name == StreamKindName(candidate)) {
       *kind = candidate;
       return true;
@@ -160,9 +160,11 @@ ByteBuffer GenerateVgm(StreamKind kind, std::uint32_t size) {
   image.reserve(size);
   WriteHeader(&image, size);
   Random random;
-  // A bank of an eighth of the song, as large PCM songs carry.
-  const std::uint32_t bank_size = size / 8;
-  if (kind == StreamKind::kPcm) WriteDataBlock(&image, random, bank_size);
+  // A bank of an eighth of the song, as large PCM songs carry; the block
+  // kind leaves room for its one wait and the end only.
+  const std::uint32_t bank_size =
+      kind == StreamKind::kBlock ? size - kVgmHeaderSize - kDataBlockHeaderSize - 2 : size / 8;
+  if (kind == StreamKind::kPcm || kind == StreamKind::kBlock) WriteDataBlock(&image, random, bank_size);
   WriteLe32(&image[kLoopOffsetField], static_cast<std::uint32_t>(image.size()) - kLoopOffsetField);
   Writer out(&image, size - 1);
   switch (kind) {
@@ -174,6 +176,8 @@ ByteBuffer GenerateVgm(StreamKind kind, std::uint32_t size) {
       break;
     case StreamKind::kPcm:
       WritePcm(out, random, bank_size);
+      break;
+    case StreamKind::kBlock:
       break;
   }
   out.Fill();

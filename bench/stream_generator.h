@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
 
 namespace brevox {
 
@@ -17,9 +17,12 @@ enum class StreamKind : std::uint8_t {
   kFm,
   // A data block, seeks and long runs of DAC writes between short waits.
   kPcm,
+  // One data block as large as the song allows, then a single wait: the
+  // data-block path alone, for the memory check.
+  kBlock,
 };
 
-// The kind's lower-case name: psg, fm or pcm.
+// The kind's lower-case name: psg, fm, pcm or block.
 const char* StreamKindName(StreamKind kind);
 
 // Sets *kind from its name; false for an unknown name.

@@ -7,16 +7,17 @@
 
 #include <map>
 
-#include "app/output_sink.h"
+#include "format/byte_order.h"
+#include "format/output_sink.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 #include "input/load_input.h"
-#include "packer/byte_order.h"
 #include "packer/pack.h"
-#include "packer/vgm_layout.h"
 
 namespace brevox {
 namespace {
 
-constexpr StreamKind kKinds[] = {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm};
+constexpr StreamKind kKinds[] = {StreamKind::kPsg, StreamKind::kFm, StreamKind::kPcm, StreamKind::kBlock};
 
 // What a walk over the commands found.
 struct Census {
@@ -29,16 +30,15 @@ struct Census {
 
 Census Walk(const ByteBuffer& song) {
   Census census;
-  std::uint32_t i = ReadLe32(&song[kDataOffsetField]) + kDataOffsetField;
+  std::uint32_t i = DataStart(song.data());
   while (i < song.size()) {
     const std::uint8_t command = song[i];
     if (command == kEndOfData) {
       census.end = i + 1;
       break;
     }
-    std::uint64_t length = 1 + OperandCount(command);
-    if (command == kDataBlock) length = kDataBlockHeaderSize + std::uint64_t{ReadLe32(&song[i + 3])};
-    if (i + length > song.size()) break;
+    const std::uint64_t length = VgmCommandLength(&song[i], song.size() - i);
+    if (length == 0) break;
     ++census.counts[command == kYm2612Port0Write ? 0x5200u | song[i + 1] : command];
     if (command == kPcmSeek && ReadLe32(&song[i + 1]) == 0) ++census.zero_seeks;
     i += static_cast<std::uint32_t>(length);
@@ -88,6 +88,10 @@ TEST(StreamGenerator, EachKindCarriesItsCommandMix) {
   EXPECT_GT(pcm.counts[kPcmSeek], pcm.zero_seeks);
   EXPECT_GT(CountIn(pcm, 0x80, 0x8F), 20 * pcm.counts[kPcmSeek]);
   EXPECT_GT(CountIn(pcm, kShortWaitFirst, kShortWaitFirst + 15), 10 * pcm.counts[kPcmSeek]);
+
+  // The whole song but the header, the wait and the end is one block.
+  Census block = Walk(GenerateVgm(StreamKind::kBlock, 1u << 16));
+  EXPECT_EQ(block.counts, (std::map<std::uint32_t, std::uint32_t>{{kDataBlock, 1}, {kShortWaitFirst, 1}}));
 }
 
 TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
@@ -96,9 +100,10 @@ TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
     const ByteBuffer song = GenerateVgm(kind, 1u << 16);
     LoadedInput input;
     StringSink sink;
-    ASSERT_TRUE(PrepareInput(song, "song.vgm", &input, sink));
-    const std::uint32_t expected_loop =
-        kind == StreamKind::kPcm ? kVgmHeaderSize + kDataBlockHeaderSize + (1u << 13) : kVgmHeaderSize;
+    ASSERT_TRUE(PrepareInput(song, "song.vgm", InputEncoding::kPlain, &input, sink));
+    std::uint32_t expected_loop = kVgmHeaderSize;
+    if (kind == StreamKind::kPcm) expected_loop += kDataBlockHeaderSize + (1u << 13);
+    if (kind == StreamKind::kBlock) expected_loop = (1u << 16) - 2;
     EXPECT_EQ(input.loop_position, expected_loop);
     PackResult result;
     ASSERT_TRUE(PackVgm(std::move(input), &result, sink));
@@ -107,7 +112,7 @@ TEST(StreamGenerator, SongsPackWithoutRepairsAndLoopAfterTheBank) {
     EXPECT_EQ(result.rewrite.loop_position, expected_loop);
     EXPECT_EQ(sink.text().find("Warning"), std::string::npos) << sink.text();
     // Timer writes, repeated modes and folded waits must leave the rewrite with less to do.
-    if (kind != StreamKind::kPsg) {
+    if (kind == StreamKind::kFm || kind == StreamKind::kPcm) {
       EXPECT_LT(result.rewrite.length, song.size());
     }
   }

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "app/convert.h"
-#include "app/output_sink.h"
+#include "format/output_sink.h"
+#include "format/sound_ram.h"
 #include "input/load_input.h"
 #include "packer/pack.h"
 #include "packer/round_trip.h"
@@ -122,16 +123,18 @@ void CheckConversion(const ByteBuffer& bytes, InputKind kind) {
   Require(status == ExitStatus::kSuccess || status == ExitStatus::kFailure, "exit status outside the two");
 
   // The same packing once more, from bytes in memory where the loader's
-  // result is known, or through the loader for damaged gzip data.
+  // result is known, or through the loader for gzip data it has to inflate:
+  // damaged data, or plain bytes that begin with the gzip signature.
   StringSink pack_sink;
   LoadedInput loaded;
   bool loaded_ok = false;
-  if (kind == InputKind::kRawAsGzip) {
+  if (kind == InputKind::kRawAsGzip || (kind == InputKind::kPlain && EncodingOf(input) == InputEncoding::kGzip)) {
     ByteBuffer read_back;
     loaded_ok = LoadInput(input, &read_back, &loaded, pack_sink);
   } else {
-    if (kind == InputKind::kGzipOfBytes) pack_sink.Printf("Unzipping file\n");
-    loaded_ok = PrepareInput(bytes, input, &loaded, pack_sink);
+    const InputEncoding encoding = kind == InputKind::kGzipOfBytes ? InputEncoding::kGzip : InputEncoding::kPlain;
+    if (encoding == InputEncoding::kGzip) pack_sink.Printf("Unzipping file\n");
+    loaded_ok = PrepareInput(bytes, input, encoding, &loaded, pack_sink);
   }
   const std::uint32_t input_size = loaded.size;
   PackResult packing;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
 
 namespace brevox::fuzz {
 

@@ -5,6 +5,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -14,56 +15,69 @@
 #include <utility>
 #include <vector>
 
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using brevox::WriteLe32;
 
-void Put32(Bytes* bytes, std::uint32_t at, std::uint32_t value) {
-  for (std::uint32_t k = 0; k < 4; ++k) (*bytes)[at + k] = static_cast<std::uint8_t>(value >> (8 * k));
-}
+constexpr std::uint32_t kVersion = 0x150;
+constexpr std::uint32_t kSn76489Clock = 3579545;
+constexpr std::uint32_t kYm2612Clock = 7670453;
+constexpr char kGd3Tag[] = "Gd3 \x00\x01\x00\x00\x08\x00\x00\x00t\0i\0t\0l\0";
 
 // A VGM file: 64-byte header, `before` and, when looping, `loop` commands
 // starting at the loop point, then 0x66 when `end`, then a tag when `tag`.
 Bytes Song(const Bytes& before, const Bytes& loop, bool end = true, bool tag = false) {
-  Bytes file(0x40, 0);
-  file[0] = 'V';
-  file[1] = 'g';
-  file[2] = 'm';
-  file[3] = ' ';
-  Put32(&file, 0x08, 0x150);
-  Put32(&file, 0x0C, 3579545);
-  Put32(&file, 0x2C, 7670453);
-  Put32(&file, 0x34, 0x0C);
+  Bytes file(brevox::kVgmHeaderSize, 0);
+  std::copy(brevox::kVgmIdentification, brevox::kVgmIdentification + brevox::kVgmIdentificationSize, file.begin());
+  WriteLe32(&file[brevox::kVersionField], kVersion);
+  WriteLe32(&file[brevox::kSn76489ClockField], kSn76489Clock);
+  WriteLe32(&file[brevox::kYm2612ClockField], kYm2612Clock);
+  WriteLe32(&file[brevox::kDataOffsetField], brevox::kVgmHeaderSize - brevox::kDataOffsetField);
   file.insert(file.end(), before.begin(), before.end());
-  if (!loop.empty()) Put32(&file, 0x1C, static_cast<std::uint32_t>(file.size()) - 0x1C);
-  file.insert(file.end(), loop.begin(), loop.end());
-  if (end) file.push_back(0x66);
-  if (tag) {
-    Put32(&file, 0x14, static_cast<std::uint32_t>(file.size()) - 0x14);
-    const char text[] = "Gd3 \x00\x01\x00\x00\x08\x00\x00\x00t\0i\0t\0l\0";
-    file.insert(file.end(), text, text + sizeof text - 1);
+  if (!loop.empty()) {
+    WriteLe32(&file[brevox::kLoopOffsetField], static_cast<std::uint32_t>(file.size()) - brevox::kLoopOffsetField);
   }
-  Put32(&file, 0x04, static_cast<std::uint32_t>(file.size()) - 4);
+  file.insert(file.end(), loop.begin(), loop.end());
+  if (end) file.push_back(brevox::kEndOfData);
+  if (tag) {
+    WriteLe32(&file[brevox::kGd3OffsetField], static_cast<std::uint32_t>(file.size()) - brevox::kGd3OffsetField);
+    file.insert(file.end(), kGd3Tag, kGd3Tag + sizeof kGd3Tag - 1);
+  }
+  WriteLe32(&file[brevox::kEofOffsetField], static_cast<std::uint32_t>(file.size()) - brevox::kEofOffsetField);
   return file;
 }
 
 std::vector<Bytes> BuiltSongs() {
   Bytes full;
   for (std::uint8_t i = 0; i < 8; ++i) full.insert(full.end(), {0x50, static_cast<std::uint8_t>(0x90 + i)});
+  Bytes streams(7, 0x62);
+  streams.insert(streams.end(), {0x93, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
   return {
       Song({0x50, 0x9F, 0x62}, {}),
       Song({}, {0x50, 0x9F, 0x62}, true, true),
       Song(full, {0x63}),
-      Song({0x62, 0x4E, 0x4E}, {0x4E, 0x62}),
+      Song({0x62, 0x4E, 0x4E, 0x4E}, {0x4E, 0x62, 0x4E, 0x62}),
       Song({0x67, 0x66, 0x00, 0x00, 0x00, 0x00, 0x00, 0x67, 0x66, 0x00, 0x02, 0x00, 0x00, 0x00, 0x66, 0x50,
             0xE0, 0, 0, 0, 0, 0xE0, 1, 0, 0, 0, 0x81, 0x72, 0x80},
            {0x7A, 0x85, 0x62}, true, true),
       Song({0x52, 0x27, 0x40, 0x62}, {0x52, 0x26, 0x01, 0x52, 0x27, 0x45, 0x53, 0x25, 0x03, 0x54, 0x20, 0x01,
                                       0x51, 0x10, 0x20, 0x4F, 0xFF, 0x61, 0x10, 0x00}),
-      Song({0xA0, 0x50, 0x01, 0xB4, 0x00, 0x62}, {}),
+      Song({0xA0, 0x50, 0x01, 0xB4, 0x00, 0x66, 0x62}, {}),
       Song({0x50, 0x9F, 0x62, 0x62}, {}, false),
       Song({0x50, 0x9F}, {0x62}, false, true),
       Song({0x80, 0x7F, 0x70, 0x8A, 0x77, 0x52, 0x4C, 0x7F, 0x80, 0x50, 0x85, 0x73}, {0x62}),
+      // Other chips' commands between a wait and a DAC write, at the loop, and
+      // data blocks of other types; DAC stream commands closing a group.
+      Song({0x72, 0x30, 0x67, 0x83, 0x55, 0x67, 0x45, 0x68, 0x66, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x62},
+           {0xC0, 0x66, 0x61, 0x00, 0xE1, 1, 2, 3, 4, 0x67, 0x66, 0x8B, 0x01, 0x00, 0x00, 0x00, 0x66, 0x64, 1, 2, 3,
+            0x2F, 0x96, 0x62}, true, true),
+      Song(streams, {0x94, 0x66, 0x90, 0, 2, 0, 0x2A, 0x91, 0, 0, 1, 0, 0x92, 0, 0x44, 0xAC, 0, 0,
+                     0x95, 0, 0, 0, 0, 0x62}),
   };
 }
 

@@ -7,9 +7,9 @@
 #include <memory>
 #include <new>
 
-#include "input/file_open.h"
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/file_open.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 namespace {
@@ -18,6 +18,8 @@ constexpr unsigned kChunkSize = 1u << 18;
 constexpr unsigned kGzipBufferSize = 1u << 17;
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 constexpr std::uint64_t kMaxInputSize = std::numeric_limits<std::uint32_t>::max();
+// The first two bytes of every gzip file.
+constexpr std::uint8_t kGzipSignature[] = {0x1F, 0x8B};
 
 struct GzCloser {
   void operator()(gzFile file) const { gzclose(file); }
@@ -27,6 +29,25 @@ struct FileCloser {
 };
 
 void ReportReadFailure(OutputSink& sink) { sink.Printf("Error: Failed to read VGM data\n"); }
+
+// Gzip input names the size it wanted.
+void ReportAllocationFailure(InputEncoding encoding, std::uint32_t size, OutputSink& sink) {
+  if (encoding == InputEncoding::kGzip) {
+    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", size);
+  } else {
+    sink.Printf("Error: Failed to allocate memory\n");
+  }
+}
+
+// True when the file's first two bytes are the gzip signature.
+bool StartsWithGzipSignature(const std::string& path) {
+  std::FILE* opened = nullptr;
+  OpenFile(&opened, path.c_str(), "rb");
+  std::unique_ptr<std::FILE, FileCloser> file(opened);
+  std::uint8_t first[sizeof kGzipSignature];
+  return file && std::fread(first, 1, sizeof first, file.get()) == sizeof first &&
+         first[0] == kGzipSignature[0] && first[1] == kGzipSignature[1];
+}
 
 // The inflated size that a gzip file names in its last four bytes, when it is
 // believable for the compressed size (deflate packs at most about 1032:1); else 0.
@@ -110,7 +131,7 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
     ReserveLarge(image, size);
     image->resize(size);
   } catch (const std::bad_alloc&) {
-    ReportAllocationFailure(path, static_cast<std::uint32_t>(size), sink);
+    ReportAllocationFailure(InputEncoding::kPlain, static_cast<std::uint32_t>(size), sink);
     return false;
   }
   if (std::fread(image->data(), 1, size, file.get()) != size) {
@@ -122,21 +143,18 @@ bool ReadPlain(const std::string& path, ByteBuffer* image, OutputSink& sink) {
 
 }  // namespace
 
-void ReportAllocationFailure(const std::string& path, std::uint32_t size, OutputSink& sink) {
-  if (IsCompressedPath(path)) {
-    sink.Printf("Error: Failed to allocate memory (wanted %u bytes)\n", size);
-  } else {
-    sink.Printf("Error: Failed to allocate memory\n");
-  }
-}
-
 bool IsCompressedPath(const std::string& path) {
   return !path.empty() && (path.back() == 'z' || path.back() == 'Z');
 }
 
+InputEncoding EncodingOf(const std::string& path) {
+  return IsCompressedPath(path) || StartsWithGzipSignature(path) ? InputEncoding::kGzip : InputEncoding::kPlain;
+}
+
 bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* input, OutputSink& sink) {
   ByteBuffer image;
-  if (IsCompressedPath(path)) {
+  const InputEncoding encoding = EncodingOf(path);
+  if (encoding == InputEncoding::kGzip) {
     if (!ReadCompressed(path, read_back, sink)) return false;
     // The inflated bytes become the image where they lie: a copy would double the memory.
     image = std::move(*read_back);
@@ -144,12 +162,18 @@ bool LoadInput(const std::string& path, ByteBuffer* read_back, LoadedInput* inpu
   } else if (!ReadPlain(path, &image, sink)) {
     return false;
   }
-  return PrepareInput(std::move(image), path, input, sink);
+  return PrepareInput(std::move(image), path, encoding, input, sink);
 }
 
-bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input, OutputSink& sink) {
+bool PrepareInput(ByteBuffer image, const std::string& path, InputEncoding encoding, LoadedInput* input,
+                  OutputSink& sink) {
   if (image.size() < kVgmHeaderSize) {
     sink.Printf("Error: %s is too short to be a VGM file\n", path.c_str());
+    return false;
+  }
+  // Anything else that happened to parse would convert into noise with a success status.
+  if (!HasVgmIdentification(image.data())) {
+    sink.Printf("Error: %s is not a VGM file\n", path.c_str());
     return false;
   }
   input->size = static_cast<std::uint32_t>(image.size());
@@ -157,13 +181,12 @@ bool PrepareInput(ByteBuffer image, const std::string& path, LoadedInput* input,
     ReserveLarge(&input->rewritten, static_cast<std::size_t>(input->size) + 1);
     input->rewritten.resize(static_cast<std::size_t>(input->size) + 1);
   } catch (const std::bad_alloc&) {
-    ReportAllocationFailure(path, input->size, sink);
+    ReportAllocationFailure(encoding, input->size, sink);
     return false;
   }
-  const std::uint32_t data_start = ReadLe32(&image[kDataOffsetField]) + kDataOffsetField;
-  input->data_start = data_start < kVgmHeaderSize ? kVgmHeaderSize : data_start;
+  input->data_start = DataStart(image.data());
   image[kVersionField] = kMarkedVersionByte;
-  input->loop_position = ReadLe32(&image[kLoopOffsetField]) + kLoopOffsetField;
+  input->loop_position = LoopPosition(image.data());
   input->image = std::move(image);
   sink.Printf("Packing %s:", path.c_str());
   return true;

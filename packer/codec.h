@@ -2,10 +2,12 @@
 // The encoder of the packed stream: commands gathered eight at a time into
 // flag groups, where every SN76489 write loses its command byte to a flag bit.
 
+#include <cstddef>
 #include <cstdint>
 
-#include "packer/byte_buffer.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_buffer.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
 
 namespace brevox {
 
@@ -33,15 +35,12 @@ class Codec {
 // per-byte operations inline, so that a pass that knows it can call them directly.
 class FlagCodec final : public Codec {
  public:
-  // Entries per group.
-  static constexpr std::int32_t kGroupEntries = 8;
-
   explicit FlagCodec(ByteBuffer& output) : output(output) {}
 
   void WriteRaw(std::uint8_t byte) override;
   void AddCommand(std::uint8_t command) override {
     // A full group waits for the ninth command, so the eighth entry's operands still join it.
-    if (count == kGroupEntries) Flush();
+    if (count == kFullGroup) Flush();
     if (command == kSn76489Write) {
       flags = static_cast<std::uint8_t>(flags | (1u << count));
     } else {
@@ -52,19 +51,28 @@ class FlagCodec final : public Codec {
   void Flush() override;
   std::int32_t Query(std::uint32_t value) override;
   void AddOperand(std::uint8_t byte) override { pending.push_back(byte); }
-  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override {
-    pending.insert(pending.end(), bytes, bytes + count);
-  }
+  // A data block's bytes go straight to the packed stream, behind the group's
+  // bytes so far and a place kept for its flag byte, so that a block as large
+  // as the song is never held twice.
+  void AddOperands(const std::uint8_t* bytes, std::uint32_t count) override;
 
  private:
+  // `count` of a full group.
+  static constexpr std::int32_t kFullGroup = kGroupEntries;
+  static constexpr std::size_t kNoFlagSlot = static_cast<std::size_t>(-1);
+
   // Bit i set: entry i is an SN76489 write and stores only its operand.
   std::uint8_t flags = 0;
   // Entries in the group under construction, 0 to 8.
   std::int32_t count = 0;
   // The packed stream; it outlives the encoder.
   ByteBuffer& output;
-  // Stored bytes of the group under construction, in arrival order.
+  // Stored bytes of the group under construction, in arrival order, after
+  // those already in the packed stream.
   ByteBuffer pending;
+  // Where the flag byte of the group under construction goes in the packed
+  // stream once part of the group is there, or kNoFlagSlot.
+  std::size_t flag_slot = kNoFlagSlot;
 };
 
 }  // namespace brevox

@@ -1,12 +1,12 @@
 #include "packer/decoder.h"
 
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 namespace {
-
-constexpr std::uint32_t kGroupEntries = 8;
 
 // Records the error and where it was met; returns false for the caller to pass on.
 bool Fail(DecodedStream* out, DecodeError error, std::uint32_t offset) {
@@ -48,12 +48,12 @@ bool DecodeGroup(const std::uint8_t* bytes, std::uint32_t size, std::uint32_t* a
       *ended = true;
       continue;
     }
-    std::uint64_t operands = OperandCount(command);
+    std::uint64_t operands = PackedOperandCount(command);
     if (command == kDataBlock) {
       if (i < size && bytes[i] != kEndOfData) return Fail(out, DecodeError::kBadDataBlock, i);
       if (size - i < kDataBlockHeaderSize - 1) return Fail(out, DecodeError::kTruncated, i);
       // 64 bits: a size near 2^32 must not wrap round to a short block.
-      operands = (kDataBlockHeaderSize - 1) + std::uint64_t{ReadLe32(&bytes[i + 2])};
+      operands = DataBlockLength(&bytes[i - 1]) - 1;
     }
     if (operands > size - i) return Fail(out, DecodeError::kTruncated, i);
     out->commands.insert(out->commands.end(), bytes + i, bytes + i + operands);
@@ -65,8 +65,7 @@ bool DecodeGroup(const std::uint8_t* bytes, std::uint32_t size, std::uint32_t* a
 
 bool Decode(const std::uint8_t* bytes, std::uint32_t size, DecodedStream* out) {
   if (size < kVgmHeaderSize) return Fail(out, DecodeError::kNoHeader, size);
-  const std::uint32_t data_start = ReadLe32(&bytes[kDataOffsetField]) + kDataOffsetField;
-  out->data_start = data_start < kVgmHeaderSize ? kVgmHeaderSize : data_start;
+  out->data_start = DataStart(bytes);
   if (out->data_start >= size) return Fail(out, DecodeError::kDataStartOutside, out->data_start);
   const std::uint32_t loop_field = ReadLe32(&bytes[kLoopOffsetField]);
   out->loops = loop_field != 0;

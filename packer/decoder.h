@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
 
 namespace brevox {
 

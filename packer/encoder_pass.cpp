@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "packer/byte_order.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
 #include "packer/codec.h"
 #include "packer/rewriter.h"
-#include "packer/vgm_layout.h"
 
 namespace brevox {
 namespace {
@@ -47,7 +47,7 @@ bool EncodeWith(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t
     codec.AddCommand(command);
     ++i;
     if (command == kEndOfData) break;
-    std::uint64_t operands = OperandCount(command);
+    std::uint64_t operands = PackedOperandCount(command);
     if (command == kDataBlock) {
       if (i < length && rewritten[i] != kEndOfData) {
         ReportIllegalDataBlock(rewritten[i], sink);
@@ -57,7 +57,7 @@ bool EncodeWith(const ByteBuffer& rewritten, std::uint32_t length, std::uint32_t
         ReportUnexpectedEnd(sink);
         return false;
       }
-      operands = (kDataBlockHeaderSize - 1) + std::uint64_t{ReadLe32(&rewritten[i + 2])};
+      operands = DataBlockLength(&rewritten[i - 1]) - 1;
     }
     if (operands > length - i) {
       ReportUnexpectedEnd(sink);

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "app/output_sink.h"
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
+#include "format/output_sink.h"
 #include "packer/codec.h"
 
 namespace brevox {

@@ -1,7 +1,8 @@
 #include "packer/header_fixup.h"
 
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/sound_ram.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 
@@ -34,6 +35,9 @@ bool FinishPackedStream(std::unique_ptr<Codec> codec, const ByteBuffer& rewritte
   }
   if (rewrite.loop_dropped) {
     sink.Printf("Warning: the loop offset does not point at a command; the output will not loop\n");
+  }
+  if (rewrite.left_out) {
+    sink.Printf("Warning: the vgm data has commands for other chips; they were left out\n");
   }
   if (packed_size > kMaxPackedSize) {
     sink.Printf("Error: the vgm data is too large to fit. the maximum size after packing is %u bytes\n",

@@ -6,21 +6,19 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/output_sink.h"
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
+#include "format/output_sink.h"
 #include "packer/codec.h"
 #include "packer/encoder_pass.h"
 #include "packer/rewriter.h"
 
 namespace brevox {
 
-// The packed stream lies in sound RAM from 0x1100 up to the boot ROM area at 0xFFC0.
-constexpr std::uint32_t kMaxPackedSize = 0xFFC0 - 0x1100;
-
 // Flushes and destroys the encoder, appends the tail of `rewritten`, rewrites
 // fields 0x04, 0x14 and 0x1C of the header copy in *packed, completes the
 // bar and prints the size report and any warnings. Returns whether the
-// packed stream fits, after printing the error when it does not.
+// packed stream fits in sound RAM (kMaxPackedSize), after printing the error
+// when it does not.
 bool FinishPackedStream(std::unique_ptr<Codec> codec, const ByteBuffer& rewritten,
                         const RewriteResult& rewrite, const EncodeResult& encode,
                         std::uint32_t input_size, ByteBuffer* packed, OutputSink& sink);

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "app/output_sink.h"
-#include "input/load_input.h"
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
+#include "format/loaded_input.h"
+#include "format/output_sink.h"
 #include "packer/encoder_pass.h"
 #include "packer/rewriter.h"
 

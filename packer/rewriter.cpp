@@ -1,9 +1,12 @@
 #include "packer/rewriter.h"
 
+#include <array>
 #include <cstring>
 
-#include "packer/byte_order.h"
-#include "packer/vgm_layout.h"
+#include "format/byte_order.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 
 namespace brevox {
 namespace {
@@ -11,6 +14,31 @@ namespace {
 constexpr std::uint8_t kYm2612TimerALow = 0x25;
 constexpr std::uint8_t kYm2612TimerB = 0x26;
 constexpr std::uint8_t kYm2612TimerControl = 0x27;
+
+// What the pass does with a command byte, and the command's VGM length. Most
+// commands are copied as they are; one lookup picks the way for each.
+struct Step {
+  enum Action : std::uint8_t { kCopy, kLeftOut, kYm2612Port0, kPcmSeek, kDacWrite, kDataBlock };
+  Action action = kCopy;
+  std::uint8_t length = 1;
+};
+
+constexpr std::array<Step, 256> MakeSteps() {
+  std::array<Step, 256> steps{};
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const CommandInfo& info = kVgmCommands[byte];
+    Step::Action action = Step::kCopy;
+    if (info.kind == CommandKind::kLeftOut) action = Step::kLeftOut;
+    if (info.kind == CommandKind::kDataBlock) action = Step::kDataBlock;
+    if (byte == kYm2612Port0Write) action = Step::kYm2612Port0;
+    if (byte == kPcmSeek) action = Step::kPcmSeek;
+    if (IsDacWrite(static_cast<std::uint8_t>(byte))) action = Step::kDacWrite;
+    steps[byte] = {action, static_cast<std::uint8_t>(1 + info.operands)};
+  }
+  return steps;
+}
+
+constexpr std::array<Step, 256> kSteps = MakeSteps();
 
 // Where the GD3 tag begins, when it lies among the command bytes; else 0.
 std::uint32_t Gd3Start(const LoadedInput& input) {
@@ -54,6 +82,7 @@ class Rewriter {
     }
     CopyTail();
     result->length = write_;
+    result->left_out = left_out_;
     if (loop_ != kNoLoopPosition && !loop_found) {
       result->loop_dropped = true;
       result->loop_position = kNoLoopPosition;
@@ -74,24 +103,36 @@ class Rewriter {
 
   // Rewrites the command at read_; false after printing the error.
   bool RewriteOne(std::uint8_t command) {
-    if (command == kDataBlock) return CopyDataBlock();
-    if (IsDacWrite(command)) {
+    const Step step = kSteps[command];
+    if (step.action == Step::kDacWrite) {
       RewriteDacWrite(command);
       return true;
     }
-    const std::uint32_t length = 1 + OperandCount(command);
-    if (length > Remaining()) {
+    if (step.action == Step::kDataBlock) return RewriteDataBlock();
+    if (step.length > Remaining()) {
       ReportUnexpectedEnd(sink_);
       return false;
     }
-    if (command == kYm2612Port0Write) {
-      RewriteYm2612Port0();
-    } else if (command == kPcmSeek && ReadLe32(&in_[read_ + 1]) == 0) {
-      Emit(&kShortSeek, 1);
-    } else {
-      Emit(&in_[read_], length);
+    switch (step.action) {
+      case Step::kLeftOut:
+        // Nothing written, so the command written last stays what it was, as for a dropped write.
+        left_out_ = true;
+        break;
+      case Step::kYm2612Port0:
+        RewriteYm2612Port0();
+        break;
+      case Step::kPcmSeek:
+        if (ReadLe32(&in_[read_ + 1]) == 0) {
+          Emit(&kShortSeek, 1);
+        } else {
+          Emit(&in_[read_], step.length);
+        }
+        break;
+      default:
+        Emit(&in_[read_], step.length);
+        break;
     }
-    read_ += length;
+    read_ += step.length;
     return true;
   }
 
@@ -127,7 +168,8 @@ class Rewriter {
     Emit(&merged, 1);
   }
 
-  bool CopyDataBlock() {
+  // Copies a YM2612 PCM bank block whole and leaves out a block of any other type.
+  bool RewriteDataBlock() {
     if (Remaining() >= 2 && in_[read_ + 1] != kEndOfData) {
       ReportIllegalDataBlock(in_[read_ + 1], sink_);
       return false;
@@ -136,12 +178,16 @@ class Rewriter {
       ReportUnexpectedEnd(sink_);
       return false;
     }
-    const std::uint64_t length = kDataBlockHeaderSize + std::uint64_t{ReadLe32(&in_[read_ + 3])};
+    const std::uint64_t length = DataBlockLength(&in_[read_]);
     if (length > Remaining()) {
       ReportUnexpectedEnd(sink_);
       return false;
     }
-    Emit(&in_[read_], static_cast<std::uint32_t>(length));
+    if (in_[read_ + kDataBlockTypeOffset] == kYm2612PcmBlockType) {
+      Emit(&in_[read_], static_cast<std::uint32_t>(length));
+    } else {
+      left_out_ = true;
+    }
     read_ += static_cast<std::uint32_t>(length);
     return true;
   }
@@ -175,6 +221,7 @@ class Rewriter {
   std::uint32_t next_event_;
   std::uint32_t last_ = 0;
   bool has_last_ = false;
+  bool left_out_ = false;
   std::uint8_t channel3_mode_ = 0;
   OutputSink& sink_;
 };

@@ -1,13 +1,14 @@
 #pragma once
 // First pass of the packer: the header copies, and a rewritten command stream
-// without YM2612 timer writes and repeated channel-3 mode writes, with short
-// waits folded into DAC writes and the seek to PCM offset 0 as one byte.
+// without YM2612 timer writes, repeated channel-3 mode writes and the commands
+// of other chips, with short waits folded into DAC writes and the seek to PCM
+// offset 0 as one byte.
 
 #include <cstdint>
 
-#include "app/output_sink.h"
-#include "input/load_input.h"
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
+#include "format/loaded_input.h"
+#include "format/output_sink.h"
 
 namespace brevox {
 
@@ -21,6 +22,8 @@ struct RewriteResult {
   bool end_added = false;
   // The input's loop offset named no command; the song is taken as not looping.
   bool loop_dropped = false;
+  // Commands of other chips, or data blocks of other types, were left out.
+  bool left_out = false;
 };
 
 // Appends the header copy to *packed and fills input->rewritten. Returns

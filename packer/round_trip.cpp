@@ -1,25 +1,25 @@
 #include "packer/round_trip.h"
 
 #include <algorithm>
-#include <vector>
 
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
+#include "format/packed_stream.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 #include "packer/decoder.h"
-#include "packer/vgm_layout.h"
 
 namespace brevox {
 namespace {
-
-constexpr std::uint32_t kGroupEntries = 8;
 
 std::string At(const char* what, std::uint64_t offset) {
   return std::string(what) + " at " + std::to_string(offset);
 }
 
 // The commands that the decoder must give back: rewritten[data_start,
-// tail_start) without the 0x4E entries that close the group cut at the loop,
-// which a reader cannot tell from padding. Sets *loop_command to the loop
-// command's index in them. Returns an empty string, or what failed.
+// tail_start). The rewriter writes no other chip's command, so no 0x4E that
+// could be taken for the padding of the group cut at the loop. Sets
+// *loop_command to the loop command's index in them. Returns an empty string,
+// or what failed.
 std::string ExpectedCommands(const PackResult& result, std::uint32_t data_start, ByteBuffer* expected,
                              std::uint32_t* loop_command) {
   const ByteBuffer& rewritten = result.rewritten;
@@ -28,41 +28,20 @@ std::string ExpectedCommands(const PackResult& result, std::uint32_t data_start,
     return At("tail start outside the rewritten stream", end);
   }
   const bool loops = result.rewrite.loop_position > kNoLoopPosition;
-  std::vector<std::uint32_t> entry_starts;
-  std::uint32_t loop_entry = 0;
   bool loop_found = false;
   for (std::uint32_t i = data_start; i < end;) {
-    if (loops && i == result.rewrite.loop_position) {
-      loop_found = true;
-      loop_entry = static_cast<std::uint32_t>(entry_starts.size());
+    if (loops && i == result.rewrite.loop_position) loop_found = true;
+    if (kVgmCommands[rewritten[i]].kind == CommandKind::kLeftOut && rewritten[i] != kShortSeek) {
+      return At("another chip's command written", i);
     }
-    entry_starts.push_back(i);
-    const std::uint8_t command = rewritten[i++];
-    std::uint64_t operands = OperandCount(command);
-    if (command == kDataBlock) {
-      if (end - i < kDataBlockHeaderSize - 1) return At("data block cut short", i);
-      operands = (kDataBlockHeaderSize - 1) + std::uint64_t{ReadLe32(&rewritten[i + 2])};
-    }
-    if (operands > end - i) return At("operands cut short", i);
-    i += static_cast<std::uint32_t>(operands);
+    const std::uint64_t length = PackedCommandLength(&rewritten[i], end - i);
+    if (length == 0) return At("command cut short", i);
+    i += static_cast<std::uint32_t>(length);
   }
   if (loops && !loop_found) return At("rewritten loop position at no command", result.rewrite.loop_position);
   if (rewritten[end - 1] != kEndOfData) return "commands do not end with 0x66";
-
-  std::uint32_t drop_from = data_start;
-  std::uint32_t drop_to = data_start;
-  if (loops && loop_entry > 0) {
-    const std::uint32_t cut_group_first = (loop_entry - 1) / kGroupEntries * kGroupEntries;
-    drop_to = entry_starts[loop_entry];
-    drop_from = drop_to;
-    for (std::uint32_t entry = loop_entry; entry > cut_group_first; --entry) {
-      if (rewritten[entry_starts[entry - 1]] != kPadEntry) break;
-      drop_from = entry_starts[entry - 1];
-    }
-  }
-  expected->assign(rewritten.begin() + data_start, rewritten.begin() + drop_from);
-  expected->insert(expected->end(), rewritten.begin() + drop_to, rewritten.begin() + end);
-  *loop_command = loop_found ? entry_starts[loop_entry] - data_start - (drop_to - drop_from) : 0;
+  expected->assign(rewritten.begin() + data_start, rewritten.begin() + end);
+  *loop_command = loop_found ? result.rewrite.loop_position - data_start : 0;
   return "";
 }
 

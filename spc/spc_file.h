@@ -1,11 +1,14 @@
 #pragma once
 // Writes the SPC image to disk all or nothing: into a temporary file beside
-// the output, renamed onto the output path only once complete.
+// the output (with no name at all where the file system allows), renamed onto
+// the output path only once complete. A symbolic link at the output path,
+// dangling or not, has its target replaced and stays; the new file keeps the
+// permission bits of the file it replaces. Devices are written in place.
 
 #include <string>
 
-#include "app/output_sink.h"
-#include "packer/byte_buffer.h"
+#include "format/output_sink.h"
+#include "format/byte_buffer.h"
 
 namespace brevox {
 

@@ -27,11 +27,11 @@ ByteBuffer BuildSpcImage(const ByteBuffer& player, const ByteBuffer& packed) {
   image[kProgramCounterOffset + 1] = static_cast<std::uint8_t>(kPlayerEntryPoint >> 8);
 
   std::uint8_t* ram = &image[kSpcHeaderSize];
-  const std::size_t player_bytes = std::min(player.size(), kPlayerSize);
+  const std::size_t player_bytes = std::min<std::size_t>(player.size(), kPlayerSize);
   std::copy_n(player.begin(), player_bytes, ram);
   std::fill(ram + player_bytes, ram + kPlayerSize, kMissingPlayerByte);
   ram[kTestRegisterAddress] = kTestRegisterValue;
-  const std::size_t packed_bytes = std::min(packed.size(), kSpcRamSize - kPlayerSize);
+  const std::size_t packed_bytes = std::min<std::size_t>(packed.size(), kSoundRamSize - kPackedStreamAddress);
   std::copy_n(packed.begin(), packed_bytes, ram + kPackedStreamAddress);
 
   image[kSpcDspOffset + kDspFlagRegister] = kDspFlagEchoWritesOff;

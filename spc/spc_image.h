@@ -5,20 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
+#include "format/sound_ram.h"
 
 namespace brevox {
 
 constexpr std::size_t kSpcFileSize = 0x10200;
 constexpr std::size_t kSpcHeaderSize = 0x100;
-constexpr std::size_t kSpcRamSize = 0x10000;
-constexpr std::size_t kSpcDspOffset = kSpcHeaderSize + kSpcRamSize;
+constexpr std::size_t kSpcDspOffset = kSpcHeaderSize + kSoundRamSize;
 constexpr std::size_t kSpcDspRegisters = 128;
-// Sound RAM that the player program fills, from address 0.
-constexpr std::size_t kPlayerSize = 0x1100;
-// Where the packed stream lies in sound RAM.
-constexpr std::uint16_t kPackedStreamAddress = 0x1100;
-constexpr std::uint16_t kPlayerEntryPoint = 0x0500;
 // The sound CPU's test register; players need its normal value there.
 constexpr std::uint16_t kTestRegisterAddress = 0x00F0;
 constexpr std::uint8_t kTestRegisterValue = 0x0A;

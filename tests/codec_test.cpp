@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "format/vgm_commands.h"
 #include "packer/encoder_pass.h"
 
 namespace brevox {
@@ -61,6 +62,58 @@ TEST(FlagCodecTest, RawBytesAndQueriesLeaveTheGroupAlone) {
   EXPECT_EQ(out, (ByteBuffer{0xAA, 0x01, 0x9F, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
 }
 
+// A data block goes to the packed stream at once, not through the group
+// buffer, and the bytes come out as if it had gone operand by operand.
+TEST(FlagCodecTest, DataBlocksGoStraightToThePackedStreamWithTheSameBytes) {
+  ByteBuffer out;
+  FlagCodec codec(out);
+  codec.AddCommand(0x62);
+  codec.AddCommand(0x67);
+  const ByteBuffer block(1000, 0xD5);
+  codec.AddOperands(block.data(), static_cast<std::uint32_t>(block.size()));
+  EXPECT_EQ(out.size(), 1 + 2 + block.size()) << "a place for the flag byte, the entries so far and the block";
+
+  // Against the same calls with the operands one by one: commands, 0x50 writes
+  // and raw bytes before, between and after blocks, blocks in every position of
+  // a group and groups cut at random.
+  std::uint32_t state = 12345;
+  const auto next = [&state](std::uint32_t bound) {
+    state = state * 1103515245u + 12345u;
+    return (state >> 8) % bound;
+  };
+  for (int round = 0; round < 200; ++round) {
+    ByteBuffer direct;
+    ByteBuffer one_by_one;
+    FlagCodec fast(direct);
+    FlagCodec slow(one_by_one);
+    for (int step = 0; step < 40; ++step) {
+      const std::uint32_t pick = next(10);
+      const auto byte = static_cast<std::uint8_t>(next(256));
+      if (pick < 3) {
+        fast.AddCommand(kSn76489Write);
+        slow.AddCommand(kSn76489Write);
+      } else if (pick < 6) {
+        fast.AddCommand(byte);
+        slow.AddCommand(byte);
+      } else if (pick < 8) {
+        ByteBuffer operands(next(20), byte);
+        fast.AddOperands(operands.data(), static_cast<std::uint32_t>(operands.size()));
+        for (const std::uint8_t operand : operands) slow.AddOperand(operand);
+      } else if (pick == 8) {
+        fast.WriteRaw(byte);
+        slow.WriteRaw(byte);
+      } else {
+        fast.Flush();
+        slow.Flush();
+        ASSERT_EQ(direct, one_by_one) << "round " << round << ", step " << step;
+      }
+    }
+    fast.Flush();
+    slow.Flush();
+    ASSERT_EQ(direct, one_by_one) << "round " << round;
+  }
+}
+
 TEST(EncoderPassTest, WorkedExampleGroup) {
   Encoded out = Encode({0x52, 0x2A, 0x80, 0x50, 0x9F, 0x61, 0x10, 0x00, 0x50, 0xBF, 0x66});
   ASSERT_TRUE(out.ok);
@@ -99,8 +152,29 @@ TEST(EncoderPassTest, DataBlocksTravelWholeInTheirEntry) {
   Encoded block = Encode({0x67, 0x66, 0x00, 2, 0, 0, 0, 0x50, 0x66, 0x50, 0x11, 0x66});
   EXPECT_EQ(block.groups, (ByteBuffer{0x02, 0x67, 0x66, 0x00, 2, 0, 0, 0, 0x50, 0x66, 0x11, 0x66,
                                       0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+  // Bytes that the rewriter does not keep are one-byte entries, should the stream hold one.
   Encoded unknown = Encode({0xA0, 0x62, 0x66});
   EXPECT_EQ(unknown.groups, (ByteBuffer{0x00, 0xA0, 0x62, 0x66, 0x4E, 0x4E, 0x4E, 0x4E, 0x4E}));
+}
+
+TEST(EncoderPassTest, DacStreamCommandsTravelWithTheirOperandsAcrossGroups) {
+  // Seven waits, then 0x93 and its ten operands as the eighth entry: they close the group.
+  ByteBuffer commands(7, 0x62);
+  commands.insert(commands.end(), {0x93, 0x00, 0x66, 0x66, 0x67, 0x67, 0x01, 0x50, 0x00, 0x00, 0x00});
+  commands.insert(commands.end(), {0x94, 0x66, 0x92, 0x00, 0x44, 0xAC, 0x00, 0x00, 0x90, 0x00, 0x02, 0x00, 0x2A,
+                                   0x91, 0x00, 0x00, 0x01, 0x00, 0x95, 0x00, 0x03, 0x00, 0x00, 0x66});
+  Encoded out = Encode(commands);
+  ASSERT_TRUE(out.ok) << out.messages;
+  ByteBuffer expected{0x00};
+  expected.insert(expected.end(), commands.begin(), commands.begin() + 18);
+  expected.push_back(0x00);
+  expected.insert(expected.end(), commands.begin() + 18, commands.end());
+  expected.insert(expected.end(), {0x4E, 0x4E});
+  EXPECT_EQ(out.groups, expected);
+  // Cut short by its end: 0x93 needs ten operand bytes.
+  Encoded cut = Encode({0x62, 0x93, 0x00, 0x66, 0x66});
+  EXPECT_FALSE(cut.ok);
+  EXPECT_NE(cut.messages.find("Error: unexpected end of vgm data\n"), std::string::npos) << cut.messages;
 }
 
 TEST(EncoderPassTest, MalformedStreamsStopWithoutReadingPastTheEnd) {

@@ -21,6 +21,10 @@ TEST(CommandLineTest, ActionsFromTheArguments) {
   EXPECT_EQ(Parse({"in.vgm", "out.spc", "-help"}).action, Action::kHelp);
   EXPECT_EQ(Parse({"-?", "in.vgm", "out.spc"}).action, Action::kHelp);
   EXPECT_EQ(Parse({"-h"}).action, Action::kHelp);
+  // Three or more paths are refused, as a shell glob gives them; help still wins.
+  EXPECT_EQ(Parse({"a.vgm", "b.vgm", "out.spc"}).action, Action::kTooManyPaths);
+  EXPECT_EQ(Parse({"a.vgm", "-x", "b.vgm", "c.vgm", "out.spc"}).action, Action::kTooManyPaths);
+  EXPECT_EQ(Parse({"a.vgm", "b.vgm", "out.spc", "-?"}).action, Action::kHelp);
   // Look-alikes of help are ordinary options, ignored.
   const CommandLine lookalike = Parse({"-H", "--help", "-", "in.vgm", "out.spc"});
   EXPECT_EQ(lookalike.action, Action::kConvert);
@@ -29,9 +33,9 @@ TEST(CommandLineTest, ActionsFromTheArguments) {
 }
 
 TEST(CommandLineTest, PathsAndQuotes) {
-  const CommandLine three = Parse({"a.vgm", "b.spc", "c.spc"});
-  EXPECT_EQ(three.input_path, "a.vgm");
-  EXPECT_EQ(three.output_path, "b.spc");
+  const CommandLine two = Parse({"a.vgm", "-x", "b.spc"});
+  EXPECT_EQ(two.input_path, "a.vgm");
+  EXPECT_EQ(two.output_path, "b.spc");
   EXPECT_EQ(Parse({"\"song.vgz\"", "o"}).input_path, "song.vgz");
   EXPECT_EQ(Parse({"\"abc", "o"}).input_path, "ab");
   EXPECT_EQ(Parse({"\"", "o"}).input_path, "");

@@ -46,7 +46,7 @@ TEST(LoadInputTest, HeaderValues) {
     ByteBuffer file = VgmBuilder().Field(0x34, c.data_field).Field(0x08, 0x171).Add({0x66}).Build();
     StringSink sink;
     LoadedInput input;
-    ASSERT_TRUE(PrepareInput(file, "x.vgm", &input, sink));
+    ASSERT_TRUE(PrepareInput(file, "x.vgm", InputEncoding::kPlain, &input, sink));
     EXPECT_EQ(input.data_start, c.data_start) << c.data_field;
     EXPECT_EQ(input.loop_position, 0x1Cu);
     EXPECT_EQ(input.image[0x08], 0x51);
@@ -57,24 +57,60 @@ TEST(LoadInputTest, HeaderValues) {
   }
 }
 
-TEST(LoadInputTest, ShortInputIsRefusedBeforeThePackingLine) {
-  StringSink sink;
-  LoadedInput input;
-  EXPECT_FALSE(PrepareInput(ByteBuffer(63, 0), "tiny.vgm", &input, sink));
-  EXPECT_EQ(sink.text(), "Error: tiny.vgm is too short to be a VGM file\n");
+TEST(LoadInputTest, ShortOrForeignInputIsRefusedBeforeThePackingLine) {
+  struct Case {
+    ByteBuffer image;
+    std::string expected;
+  };
+  ByteBuffer text(200, 'a');
+  ByteBuffer almost = VgmBuilder().Add({0x62}).End().Build();
+  almost[3] = '_';
+  const Case cases[] = {
+      {ByteBuffer(63, 0), "Error: song.vgm is too short to be a VGM file\n"},
+      {ByteBuffer{'V', 'g', 'm', ' '}, "Error: song.vgm is too short to be a VGM file\n"},
+      {ByteBuffer(64, 0), "Error: song.vgm is not a VGM file\n"},
+      {text, "Error: song.vgm is not a VGM file\n"},
+      {almost, "Error: song.vgm is not a VGM file\n"},
+  };
+  for (const Case& c : cases) {
+    for (const InputEncoding encoding : {InputEncoding::kPlain, InputEncoding::kGzip}) {
+      StringSink sink;
+      LoadedInput input;
+      EXPECT_FALSE(PrepareInput(c.image, "song.vgm", encoding, &input, sink));
+      EXPECT_EQ(sink.text(), c.expected);
+    }
+  }
+}
+
+TEST(LoadInputTest, GzipIsKnownByItsNameOrItsFirstTwoBytes) {
+  TempDirectory dir;
+  const ByteBuffer song = VgmBuilder().Add({0x62}).End().Build();
+  testing::WriteGzipFile(dir.File("packed.vgm"), song);
+  testing::WriteFile(dir.File("plain.vgz"), song);
+  testing::WriteFile(dir.File("plain.vgm"), song);
+  testing::WriteFile(dir.File("signature-only.vgm"), ByteBuffer{0x1F});
+  testing::WriteFile(dir.File("other-magic.vgm"), ByteBuffer{0x1F, 0x8C, 0x08});
+  EXPECT_EQ(EncodingOf(dir.File("packed.vgm")), InputEncoding::kGzip);
+  EXPECT_EQ(EncodingOf(dir.File("plain.vgz")), InputEncoding::kGzip);
+  EXPECT_EQ(EncodingOf(dir.File("plain.vgm")), InputEncoding::kPlain);
+  EXPECT_EQ(EncodingOf(dir.File("signature-only.vgm")), InputEncoding::kPlain);
+  EXPECT_EQ(EncodingOf(dir.File("other-magic.vgm")), InputEncoding::kPlain);
+  EXPECT_EQ(EncodingOf(dir.File("missing.vgm")), InputEncoding::kPlain);
+  ASSERT_EQ(mkdir(dir.File("album").c_str(), 0700), 0);
+  EXPECT_EQ(EncodingOf(dir.File("album")), InputEncoding::kPlain) << "a directory has no first bytes";
 }
 
 TEST(LoadInputTest, PlainAndCompressedFilesLoadTheSameImage) {
   TempDirectory dir;
   ByteBuffer file = VgmBuilder().Add({0x50, 0x9F, 0x62}).End().Build();
-  file[0] = 'X';  // the identification is not checked
   testing::WriteFile(dir.File("a.vgm"), file);
   testing::WriteGzipFile(dir.File("a.vgz"), file);
   testing::WriteFile(dir.File("plain.vgz"), file);
+  testing::WriteGzipFile(dir.File("gzip-inside.vgm"), file);
   Loaded plain = Load(dir.File("a.vgm"));
   ASSERT_TRUE(plain.ok) << plain.messages;
   EXPECT_EQ(plain.messages, "Packing " + dir.File("a.vgm") + ":");
-  for (const char* name : {"a.vgz", "plain.vgz"}) {
+  for (const char* name : {"a.vgz", "plain.vgz", "gzip-inside.vgm"}) {
     Loaded packed = Load(dir.File(name));
     ASSERT_TRUE(packed.ok) << packed.messages;
     EXPECT_EQ(packed.input.image, plain.input.image);
@@ -111,7 +147,9 @@ TEST(LoadInputTest, CorruptOrTruncatedGzipIsAReadError) {
   ByteBuffer corrupt = gz;
   for (std::size_t i = 12; i < corrupt.size() - 8; ++i) corrupt[i] ^= 0x5A;
   testing::WriteFile(dir.File("bad.vgz"), corrupt);
-  for (const char* name : {"cut.vgz", "bad.vgz"}) {
+  // Under a plain name the same content is read the same way, with the same messages.
+  testing::WriteFile(dir.File("cut.vgm"), testing::ReadFile(dir.File("cut.vgz")));
+  for (const char* name : {"cut.vgz", "bad.vgz", "cut.vgm"}) {
     Loaded out = Load(dir.File(name));
     EXPECT_FALSE(out.ok) << name;
     EXPECT_EQ(out.messages, "Unzipping file\nError: Failed to read VGM data\n") << name;

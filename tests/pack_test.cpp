@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
+#include "input/load_input.h"
 #include "packer/header_fixup.h"
 #include "support/vgm_builder.h"
 
@@ -21,7 +22,9 @@ Packed Pack(const ByteBuffer& file) {
   Packed out;
   StringSink sink;
   LoadedInput input;
-  if (PrepareInput(file, "in.vgm", &input, sink)) out.ok = PackVgm(std::move(input), &out.result, sink);
+  if (PrepareInput(file, "in.vgm", InputEncoding::kPlain, &input, sink)) {
+    out.ok = PackVgm(std::move(input), &out.result, sink);
+  }
   out.messages = sink.text();
   return out;
 }
@@ -95,16 +98,26 @@ TEST(PackTest, SizeLimitAcceptsExactly61120Bytes) {
   EXPECT_NE(over.messages.find(report + error), std::string::npos) << over.messages;
 }
 
-TEST(PackTest, WarningsFollowTheSizeReport) {
-  ByteBuffer file = VgmBuilder().Add({0x61, 0x10, 0x00}).Build();
+TEST(PackTest, WarningsFollowTheSizeReportInTheirOrder) {
+  const std::string kNoEnd = "Warning: the vgm data has no end-of-data command; one was added\n";
+  const std::string kNoLoop = "Warning: the loop offset does not point at a command; the output will not loop\n";
+  const std::string kLeftOut = "Warning: the vgm data has commands for other chips; they were left out\n";
+  ByteBuffer file = VgmBuilder().Add({0x61, 0x10, 0x00, 0xA0, 0x07, 0x38}).Build();
   WriteLe32(&file[0x1C], 0x41 - 0x1C);
   Packed out = Pack(file);
   ASSERT_TRUE(out.ok) << out.messages;
   EXPECT_EQ(ReadLe32(&out.result.packed[0x1C]), 0u) << "a loop that names no command is cleared";
-  const std::string expected = "Packing in.vgm:" + Bar() + "\nInput size: 67 bytes, output size: 75 bytes\n" +
-                               "Warning: the vgm data has no end-of-data command; one was added\n" +
-                               "Warning: the loop offset does not point at a command; the output will not loop\n";
-  EXPECT_EQ(out.messages, expected);
+  EXPECT_EQ(out.messages, "Packing in.vgm:" + Bar() + "\nInput size: 70 bytes, output size: 75 bytes\n" + kNoEnd +
+                              kNoLoop + kLeftOut);
+
+  // Alone, and before the size error.
+  EXPECT_EQ(Pack(VgmBuilder().Add({0x30, 0x9F, 0x62}).End().Build()).messages,
+            "Packing in.vgm:" + Bar() + "\nInput size: 68 bytes, output size: 73 bytes\n" + kLeftOut);
+  Packed big = Pack(VgmBuilder().Add(ByteBuffer(70000, 0x62)).Add({0xB0, 0x01, 0x02}).End().Build());
+  ASSERT_TRUE(big.ok);
+  EXPECT_FALSE(big.result.fits);
+  EXPECT_NE(big.messages.find(kLeftOut + "Error: the vgm data is too large to fit."), std::string::npos)
+      << big.messages;
 }
 
 TEST(PackTest, AddedEndKeepsTheTagPointedAt) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "packer/vgm_layout.h"
+#include <vector>
+
+#include "input/load_input.h"
 #include "support/vgm_builder.h"
 
 namespace brevox {
@@ -22,7 +24,7 @@ Rewritten Rewrite(const ByteBuffer& file) {
   Rewritten out;
   StringSink sink;
   LoadedInput input;
-  if (!PrepareInput(file, "in.vgm", &input, sink)) return out;
+  if (!PrepareInput(file, "in.vgm", InputEncoding::kPlain, &input, sink)) return out;
   out.ok = RewriteCommands(&input, &out.packed, &out.result, sink);
   if (out.ok) {
     out.commands.assign(input.rewritten.begin() + input.data_start,
@@ -77,8 +79,7 @@ TEST(RewriterTest, SeeksDataBlocksAndOtherCommands) {
   expected.push_back(0x66);
   Rewritten out = Rewrite(VgmBuilder().Add(block).End().Build());
   EXPECT_EQ(out.commands, expected);
-  // Unknown commands are one byte; their operands are read as commands.
-  EXPECT_EQ(RewriteCommandsOf({0xA0, 0x52, 0x25, 0x01, 0x4C}), (ByteBuffer{0xA0, 0x4C, 0x66}));
+  EXPECT_FALSE(out.result.left_out);
 }
 
 TEST(RewriterTest, CopiesTheTailAfterEndOfDataUnchanged) {
@@ -180,11 +181,143 @@ TEST(RewriterTest, TruncatedOrMalformedInputIsRefusedWithoutReadingPastTheEnd) {
 }
 
 TEST(RewriterTest, NothingToRewriteGivesTheInputBack) {
-  const ByteBuffer file = VgmBuilder().Add({0x50, 0x9F, 0x61, 0x01, 0x00, 0x51, 0x10, 0x20, 0x4C}).End().Tag("t").Build();
+  const ByteBuffer file =
+      VgmBuilder().Add({0x50, 0x9F, 0x61, 0x01, 0x00, 0x51, 0x10, 0x20, 0x2F}).End().Tag("t").Build();
   Rewritten out = Rewrite(file);
   ASSERT_TRUE(out.ok);
   EXPECT_EQ(out.result.length, file.size());
   EXPECT_TRUE(std::equal(out.commands.begin(), out.commands.end(), file.begin() + 0x40));
+}
+
+// Operand bytes that look like commands, so that a command not read whole goes astray:
+// a data block, the end, a long wait, a DAC write.
+ByteBuffer DecoyOperands(std::uint32_t count) {
+  static const std::uint8_t kDecoys[] = {0x67, 0x45, 0x66, 0x7F, 0x61, 0x8F, 0x52, 0x27, 0x50, 0xE0, 0x62};
+  ByteBuffer operands;
+  for (std::uint32_t k = 0; k < count; ++k) operands.push_back(kDecoys[k % sizeof kDecoys]);
+  return operands;
+}
+
+struct CommandRange {
+  std::uint8_t first;
+  std::uint8_t last;
+  std::uint32_t operands;
+};
+
+// Other chips' commands, by their VGM length.
+const CommandRange kLeftOutRanges[] = {
+    {0x30, 0x3F, 1}, {0x40, 0x4E, 2}, {0x55, 0x5F, 2}, {0x64, 0x64, 3},
+    {0x68, 0x68, 11}, {0xA0, 0xBF, 2}, {0xC0, 0xDF, 3}, {0xE1, 0xFF, 4},
+};
+
+TEST(RewriterTest, OtherChipsCommandsAreLeftOutWithTheirOperands) {
+  for (const CommandRange& range : kLeftOutRanges) {
+    for (unsigned byte = range.first; byte <= range.last; ++byte) {
+      ByteBuffer command{static_cast<std::uint8_t>(byte)};
+      const ByteBuffer operands = DecoyOperands(range.operands);
+      command.insert(command.end(), operands.begin(), operands.end());
+      Rewritten out = Rewrite(VgmBuilder().Add({0x50, 0x9F}).Add(command).Add({0x62}).End().Build());
+      ASSERT_TRUE(out.ok) << std::hex << byte << ": " << out.messages;
+      EXPECT_EQ(out.commands, (ByteBuffer{0x50, 0x9F, 0x62, 0x66})) << std::hex << byte;
+      EXPECT_TRUE(out.result.left_out) << std::hex << byte;
+    }
+  }
+  // Input 0x4C and 0x4E are other chips' commands too; the short seek stays the rewriter's own.
+  EXPECT_EQ(RewriteCommandsOf({0x4C, 0x01, 0x02, 0x4E, 0x03, 0x04, 0xE0, 0, 0, 0, 0}), (ByteBuffer{0x4C, 0x66}));
+}
+
+TEST(RewriterTest, DacStreamCommandsAreKeptWhole) {
+  const CommandRange kStreamCommands[] = {{0x90, 0x91, 4}, {0x92, 0x92, 5}, {0x93, 0x93, 10},
+                                          {0x94, 0x94, 1}, {0x95, 0x95, 4}};
+  for (const CommandRange& range : kStreamCommands) {
+    for (unsigned byte = range.first; byte <= range.last; ++byte) {
+      ByteBuffer command{static_cast<std::uint8_t>(byte)};
+      const ByteBuffer operands = DecoyOperands(range.operands);
+      command.insert(command.end(), operands.begin(), operands.end());
+      Rewritten out = Rewrite(VgmBuilder().Add(command).Add({0x62}).End().Build());
+      ASSERT_TRUE(out.ok) << std::hex << byte << ": " << out.messages;
+      ByteBuffer expected = command;
+      expected.insert(expected.end(), {0x62, 0x66});
+      EXPECT_EQ(out.commands, expected) << std::hex << byte;
+      EXPECT_FALSE(out.result.left_out);
+    }
+  }
+}
+
+TEST(RewriterTest, UndefinedBytesStayOneByteCommands) {
+  const ByteBuffer undefined{0x00, 0x01, 0x2F, 0x60, 0x65, 0x69, 0x6F, 0x96, 0x9F};
+  ByteBuffer expected = undefined;
+  expected.push_back(0x66);
+  Rewritten out = Rewrite(VgmBuilder().Add(undefined).End().Build());
+  ASSERT_TRUE(out.ok) << out.messages;
+  EXPECT_EQ(out.commands, expected);
+  EXPECT_FALSE(out.result.left_out);
+}
+
+TEST(RewriterTest, LeftOutCommandsAreInvisibleToLoopsAndMerges) {
+  // At the loop point: the loop lands on the next command written.
+  Rewritten at_loop = Rewrite(VgmBuilder().Add({0x62}).Loop().Add({0xA0, 0x07, 0x38, 0x63}).End().Build());
+  ASSERT_TRUE(at_loop.ok);
+  EXPECT_EQ(at_loop.commands, (ByteBuffer{0x62, 0x63, 0x66}));
+  EXPECT_EQ(at_loop.result.loop_position, 0x41u);
+  EXPECT_FALSE(at_loop.result.loop_dropped);
+  // Between a wait and a DAC write: the backward merge looks past it.
+  EXPECT_EQ(RewriteCommandsOf({0x72, 0xB4, 0x15, 0x80, 0x83, 0x62}), (ByteBuffer{0x85, 0x62, 0x66}));
+  // Between a DAC write and a wait: the forward merge stops at it, as at any command.
+  EXPECT_EQ(RewriteCommandsOf({0x82, 0xC0, 0x00, 0x10, 0x7F, 0x73}), (ByteBuffer{0x82, 0x73, 0x66}));
+}
+
+TEST(RewriterTest, LeftOutCommandsNearTheEndOfTheData) {
+  // Operands past the end of the input.
+  for (const ByteBuffer& cut : {ByteBuffer{0x30}, ByteBuffer{0xA0, 0x01}, ByteBuffer{0xE1, 1, 2, 3},
+                                ByteBuffer{0x68, 0x66, 0, 0, 0, 0, 0, 0, 0, 0, 0}, ByteBuffer{0x93, 0, 1}}) {
+    Rewritten out = Rewrite(VgmBuilder().Add({0x62}).Add(cut).Build());
+    EXPECT_FALSE(out.ok) << ::testing::PrintToString(cut);
+    EXPECT_EQ(out.messages, "Packing in.vgm:\nError: unexpected end of vgm data\n");
+  }
+  // Operands across the start of the GD3 tag: read whole, and no end is taken to stand at the tag.
+  VgmBuilder across;
+  across.Add({0x62, 0xA0, 0x01});
+  const std::uint32_t tag_inside = across.Position() - 1;
+  across.Add({0x02, 0x63}).End().Field(0x14, tag_inside - 0x14);
+  Rewritten read_whole = Rewrite(across.Build());
+  ASSERT_TRUE(read_whole.ok) << read_whole.messages;
+  EXPECT_EQ(read_whole.commands, (ByteBuffer{0x62, 0x63, 0x66}));
+  EXPECT_FALSE(read_whole.result.end_added);
+  // A left-out command where the tag begins is tail: the end is added before it.
+  VgmBuilder at_tag;
+  at_tag.Add({0x62});
+  const std::uint32_t tag_start = at_tag.Position();
+  at_tag.Add({0xA0, 0x01, 0x02}).Field(0x14, tag_start - 0x14);
+  Rewritten before_tag = Rewrite(at_tag.Build());
+  ASSERT_TRUE(before_tag.ok) << before_tag.messages;
+  EXPECT_EQ(before_tag.commands, (ByteBuffer{0x62, 0x66, 0xA0, 0x01, 0x02}));
+  EXPECT_TRUE(before_tag.result.end_added);
+  EXPECT_FALSE(before_tag.result.left_out);
+}
+
+TEST(RewriterTest, DataBlocksOfOtherTypesAreLeftOut) {
+  const ByteBuffer pcm{0x67, 0x66, 0x00, 0x02, 0, 0, 0, 0x11, 0x22};
+  for (const std::uint8_t type : {0x01, 0x07, 0x40, 0x7F, 0x80, 0x8B, 0xC0, 0xFF}) {
+    Rewritten out = Rewrite(VgmBuilder().Add(pcm).Add({0x67, 0x66, type, 0x03, 0, 0, 0, 0x66, 0x67, 0x66})
+                                .Add({0x81}).End().Build());
+    ASSERT_TRUE(out.ok) << int{type} << ": " << out.messages;
+    ByteBuffer expected = pcm;
+    expected.insert(expected.end(), {0x81, 0x66});
+    EXPECT_EQ(out.commands, expected) << int{type};
+    EXPECT_TRUE(out.result.left_out);
+  }
+  // The checks of every block come first: its second byte, then its size against the end.
+  const std::initializer_list<std::uint8_t> cut[] = {
+      {0x67, 0x66, 0x01, 0x04, 0, 0, 0, 1, 2}, {0x67, 0x66, 0x02, 0xFA, 0xFF, 0xFF, 0xFF}, {0x67, 0x66, 0x01, 0x00}};
+  for (const auto& block : cut) {
+    Rewritten out = Rewrite(VgmBuilder().Add(ByteBuffer(block)).Build());
+    EXPECT_FALSE(out.ok);
+    EXPECT_EQ(out.messages, "Packing in.vgm:\nError: unexpected end of vgm data\n")
+        << ::testing::PrintToString(ByteBuffer(block));
+  }
+  Rewritten illegal = Rewrite(VgmBuilder().Add({0x67, 0x45, 0x01, 0, 0, 0, 0}).End().Build());
+  EXPECT_EQ(illegal.messages, "Packing in.vgm:Illegal command: 0x67 0x45\n");
 }
 
 }  // namespace

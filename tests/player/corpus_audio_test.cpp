@@ -13,6 +13,7 @@
 #include "harness.h"
 #include "music_score.h"
 #include "psg_synth.h"
+#include "support/corpus.h"
 #include "vgm_commands.h"
 #include "vgm_writer.h"
 
@@ -28,7 +29,7 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
 
 class RealMusic : public ::testing::TestWithParam<const char*> {
  protected:
-  std::string path() const { return std::string(BREVOX_CORPUS_DIR) + "/" + GetParam(); }
+  std::string path() const { return testing::CorpusFile(GetParam()); }
 
   std::vector<std::uint8_t> File() const { return ReadFile(path()); }
 
@@ -38,6 +39,7 @@ class RealMusic : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
+  BREVOX_SKIP_WITHOUT_CORPUS();
   const Rendering vgm = Reference();
   ASSERT_EQ(vgm.error, "");
   const Rendering spc = RenderPath(Source::kSpc, path(), kSeconds);
@@ -52,6 +54,7 @@ TEST_P(RealMusic, SpcSoundsLikeTheVgm) {
 // The score's yardstick: ideal square waves from the same writes score high, so the
 // threshold is one a faithful player can reach.
 TEST_P(RealMusic, IdealSquareWavesScoreHigh) {
+  BREVOX_SKIP_WITHOUT_CORPUS();
   const Rendering vgm = Reference();
   ASSERT_EQ(vgm.error, "");
   std::string error;
@@ -65,7 +68,8 @@ TEST_P(RealMusic, IdealSquareWavesScoreHigh) {
 // The score's own check: a rendering scores 1 against itself and far lower against
 // the same song half a second later.
 TEST(RealMusicScore, IsOneForTheSameRenderingAndLowForAnotherPassage) {
-  const std::string path = std::string(BREVOX_CORPUS_DIR) + "/coleco/1Antarctic.vgm";
+  BREVOX_SKIP_WITHOUT_CORPUS();
+  const std::string path = testing::CorpusFile("coleco/1Antarctic.vgm");
   const Rendering a = RenderPath(Source::kVgm, path, 10);
   const Rendering b = RenderPath(Source::kVgm, path, 10, 0.5);
   ASSERT_EQ(a.error, "");
@@ -83,7 +87,8 @@ TEST(RealMusicScore, IsOneForTheSameRenderingAndLowForAnotherPassage) {
 // The reference's own check: the SN76489 part of an SN76489-only song plays exactly as
 // the song does, through its loop (1Antarctic loops after 25.6 s).
 TEST(RealMusicReference, PsgPartOfAnSn76489OnlySongPlaysTheSame) {
-  const std::string path = std::string(BREVOX_CORPUS_DIR) + "/coleco/1Antarctic.vgm";
+  BREVOX_SKIP_WITHOUT_CORPUS();
+  const std::string path = testing::CorpusFile("coleco/1Antarctic.vgm");
   const std::vector<std::uint8_t> file = ReadFile(path);
   ASSERT_NE(ReadLe32(file, 0x1C), 0u) << "the song was expected to loop";
   const Rendering whole = RenderPath(Source::kVgm, path, 40);

@@ -1,8 +1,9 @@
 #include "psg_synth.h"
 
 #include <cmath>
-#include <cstring>
 
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 #include "vgm_commands.h"
 
 namespace brevox::audio {
@@ -75,14 +76,16 @@ struct Psg {
 
 std::vector<float> SynthesizePsg(const std::vector<std::uint8_t>& vgm, double seconds, double rate,
                                  std::string& error) {
-  if (vgm.size() < 0x40 || std::memcmp(vgm.data(), "Vgm ", 4) != 0) {
+  if (vgm.size() < kVgmHeaderSize || !HasVgmIdentification(vgm.data())) {
     error = "not a VGM file";
     return {};
   }
   Psg psg;
-  if (const std::uint32_t clock = ReadLe32(vgm, 0x0C) & 0x3FFFFFFF; clock != 0) psg.clock = clock;
+  // Bits 31 and 30 of a clock are flags.
+  if (const std::uint32_t clock = ReadLe32(vgm, kSn76489ClockField) & 0x3FFFFFFF; clock != 0) psg.clock = clock;
   const std::uint32_t start = DataStart(vgm);
-  const std::uint32_t loop = ReadLe32(vgm, 0x1C) != 0 ? 0x1C + ReadLe32(vgm, 0x1C) : 0;
+  const std::uint32_t loop_field = ReadLe32(vgm, kLoopOffsetField);
+  const std::uint32_t loop = loop_field != 0 ? kLoopOffsetField + loop_field : 0;
   constexpr int kOversample = 4;
   const auto count = static_cast<std::uint32_t>(seconds * rate);
   std::vector<float> out(count, 0.0f);
@@ -92,27 +95,20 @@ std::vector<float> SynthesizePsg(const std::vector<std::uint8_t>& vgm, double se
   for (std::uint32_t i = 0; i < count; ++i) {
     while (!ended && pending <= 0 && at < vgm.size()) {
       const std::uint8_t c = vgm[at];
-      if (c == 0x50 && at + 1 < vgm.size()) {
-        psg.Write(vgm[at + 1]);
-        at += 2;
-      } else if (c == 0x4F && at + 1 < vgm.size()) {
-        psg.routing = vgm[at + 1];
-        at += 2;
-      } else if (c == 0x61 && at + 2 < vgm.size()) {
-        pending += vgm[at + 1] | vgm[at + 2] << 8;
-        at += 3;
-      } else if (c == 0x62 || c == 0x63) {
-        pending += c == 0x62 ? 735 : 882;
-        at += 1;
-      } else if (c >= 0x70 && c <= 0x8F) {
-        pending += c < 0x80 ? (c & 0x0F) + 1 : (c & 0x0F);
-        at += 1;
-      } else if (c == 0x66) {
+      if (c == kEndOfData) {
         ended = loop == 0 || loop < start;
         at = loop;
-      } else {
-        at += CommandLength(vgm, at);
+        continue;
       }
+      const std::uint32_t length = CommandLength(vgm, at);
+      if (length == 0) {
+        at = static_cast<std::uint32_t>(vgm.size());  // a command cut off by the end ends the song
+        break;
+      }
+      if (c == kSn76489Write) psg.Write(vgm[at + 1]);
+      if (c == kGameGearStereo) psg.routing = vgm[at + 1];
+      pending += WaitSamples(&vgm[at]);
+      at += length;
     }
     if (ended || at >= vgm.size()) break;
     double sum = 0;

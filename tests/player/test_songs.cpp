@@ -62,7 +62,7 @@ std::vector<std::uint8_t> OnOffSong() {
 }
 
 std::vector<std::uint8_t> PalClockSong() {
-  VgmWriter vgm = Silent(0x40, kPalClock);
+  VgmWriter vgm = Silent(kVgmHeaderSize, kPalClock);
   vgm.Tone(0, 254).Attenuation(0, 0).Wait(kVgmRate);
   return vgm.Build();
 }

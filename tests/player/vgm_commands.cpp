@@ -1,57 +1,53 @@
 #include "vgm_commands.h"
 
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace brevox::audio {
 
 std::uint32_t ReadLe32(const std::vector<std::uint8_t>& bytes, std::uint32_t at) {
-  if (at + 4 > bytes.size()) return 0;
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+  if (std::uint64_t{at} + 4 > bytes.size()) return 0;
+  return brevox::ReadLe32(&bytes[at]);
 }
 
 std::uint32_t DataStart(const std::vector<std::uint8_t>& vgm) {
-  const std::uint32_t field = ReadLe32(vgm, 0x08) >= 0x150 ? ReadLe32(vgm, 0x34) : 0;
-  return field != 0 ? 0x34 + field : 0x40;
+  return vgm.size() >= kVgmHeaderSize ? brevox::DataStart(vgm.data()) : kVgmHeaderSize;
 }
 
 std::uint32_t CommandLength(const std::vector<std::uint8_t>& vgm, std::uint32_t at) {
-  if (at >= vgm.size()) return 0;
-  const std::uint8_t c = vgm[at];
-  constexpr std::uint32_t kStreamCommands[6] = {5, 5, 6, 11, 2, 5};  // 0x90-0x95
-  if (c == 0x66) return 0;
-  if ((c >= 0x30 && c <= 0x3F) || c == 0x4F || c == 0x50) return 2;
-  if ((c >= 0x40 && c <= 0x4E) || (c >= 0x51 && c <= 0x5F) || (c >= 0xA0 && c <= 0xBF) || c == 0x61) return 3;
-  if (c == 0x64 || (c >= 0xC0 && c <= 0xDF)) return 4;
-  if (c == 0x67) return 7 + ReadLe32(vgm, at + 3);
-  if (c == 0x68) return 12;
-  if (c >= 0x90 && c <= 0x95) return kStreamCommands[c - 0x90];
-  if (c >= 0xE0) return 5;
-  return 1;  // 0x62, 0x63, 0x70-0x8F and the unassigned single bytes
+  if (at >= vgm.size() || vgm[at] == kEndOfData) return 0;
+  const std::uint64_t length = VgmCommandLength(&vgm[at], vgm.size() - at);
+  return static_cast<std::uint32_t>(length);
 }
 
 std::vector<std::uint8_t> PsgPart(const std::vector<std::uint8_t>& vgm) {
   const std::uint32_t start = DataStart(vgm);
   if (start > vgm.size()) return vgm;
   std::vector<std::uint8_t> out(vgm.begin(), vgm.begin() + start);
-  const std::uint32_t loop = ReadLe32(vgm, 0x1C) != 0 ? 0x1C + ReadLe32(vgm, 0x1C) : 0;
+  const std::uint32_t loop_field = ReadLe32(vgm, kLoopOffsetField);
+  const std::uint32_t loop = loop_field != 0 ? kLoopOffsetField + loop_field : 0;
   std::uint32_t new_loop = 0;
   std::uint32_t at = start;
-  for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0 && at + length <= vgm.size(); at += length) {
+  for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0; at += length) {
     if (at == loop) new_loop = static_cast<std::uint32_t>(out.size());
     const std::uint8_t c = vgm[at];
-    if (c == 0x4F || c == 0x50 || c == 0x61 || c == 0x62 || c == 0x63 || (c >= 0x70 && c <= 0x7F)) {
+    if (c == kGameGearStereo || c == kSn76489Write || c == kWaitSamples || c == kWait735 || c == kWait882 ||
+        IsShortWait(c)) {
       out.insert(out.end(), vgm.begin() + at, vgm.begin() + at + length);
-    } else if (c >= 0x81 && c <= 0x8F) {
-      out.push_back(static_cast<std::uint8_t>(0x70 + (c & 0x0F) - 1));
+    } else if (IsDacWrite(c) && WaitSamples(&vgm[at]) != 0) {
+      // A wait of as long: 0x7n waits n + 1 samples.
+      out.push_back(static_cast<std::uint8_t>(kShortWaitFirst + WaitSamples(&vgm[at]) - 1));
     }
   }
-  out.push_back(0x66);
+  out.push_back(kEndOfData);
   auto put = [&out](std::uint32_t offset, std::uint32_t v) {
-    for (std::uint32_t i = 0; i < 4 && offset + i < out.size(); ++i) out[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    if (std::uint64_t{offset} + 4 <= out.size()) WriteLe32(&out[offset], v);
   };
-  put(0x04, static_cast<std::uint32_t>(out.size() - 4));
-  put(0x14, 0);  // the tag is left behind
-  put(0x1C, new_loop != 0 ? new_loop - 0x1C : 0);
-  for (const std::uint32_t clock : {0x10u, 0x2Cu, 0x30u}) {
+  put(kEofOffsetField, static_cast<std::uint32_t>(out.size()) - kEofOffsetField);
+  put(kGd3OffsetField, 0);  // the tag is left behind
+  put(kLoopOffsetField, new_loop != 0 ? new_loop - kLoopOffsetField : 0);
+  for (const std::uint32_t clock : {kYm2413ClockField, kYm2612ClockField, kYm2151ClockField}) {
     if (clock + 4 <= start) put(clock, 0);
   }
   return out;

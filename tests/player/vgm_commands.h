@@ -9,10 +9,11 @@ namespace brevox::audio {
 // Little-endian 32-bit value at `at`; 0 past the end.
 std::uint32_t ReadLe32(const std::vector<std::uint8_t>& bytes, std::uint32_t at);
 
-// Where the commands start: 0x34 + the data offset field from version 1.50 on, else 0x40.
+// Where the commands start, as the converter reads it (0x40 for a file shorter than that).
 std::uint32_t DataStart(const std::vector<std::uint8_t>& vgm);
 
-// Length with operands of the command at `at`; 0 for 0x66 and for bytes past the end.
+// Length with operands of the command at `at`, by the converter's command table; 0 for
+// 0x66 and for a command that runs past the end.
 std::uint32_t CommandLength(const std::vector<std::uint8_t>& vgm, std::uint32_t at);
 
 // The song with only its SN76489 writes, Game Gear stereo writes and waits (0x80-0x8F

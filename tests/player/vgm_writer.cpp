@@ -1,18 +1,29 @@
 #include "vgm_writer.h"
 
-#include <cstring>
+#include <algorithm>
+
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 
 namespace brevox::audio {
 namespace {
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t offset, std::uint32_t v) {
-  for (std::uint32_t i = 0; i < 4; ++i) out[offset + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
+constexpr std::uint32_t kFrameRate = 60;
+// Sega's PSG: white-noise taps on bits 0 and 3 of a 16-bit register.
+constexpr std::uint8_t kSegaNoiseTaps = 0x09;
+constexpr std::uint8_t kSegaShiftWidth = 16;
+constexpr std::uint32_t kLongestWait = 0xFFFF;
+constexpr std::uint32_t kLongestShortWait = 16;
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t offset, std::uint32_t v) { WriteLe32(&out[offset], v); }
+
+std::uint32_t SamplesOf(std::uint8_t command) { return WaitSamples(&command); }
 
 }  // namespace
 
 VgmWriter& VgmWriter::Psg(std::uint8_t byte) {
-  commands_.insert(commands_.end(), {0x50, byte});
+  commands_.insert(commands_.end(), {kSn76489Write, byte});
   return *this;
 }
 
@@ -28,20 +39,20 @@ VgmWriter& VgmWriter::Attenuation(std::uint8_t channel, std::uint8_t level) {
 VgmWriter& VgmWriter::Noise(std::uint8_t mode) { return Psg(static_cast<std::uint8_t>(0xE0 | (mode & 0x07))); }
 
 VgmWriter& VgmWriter::Stereo(std::uint8_t routing) {
-  commands_.insert(commands_.end(), {0x4F, routing});
+  commands_.insert(commands_.end(), {kGameGearStereo, routing});
   return *this;
 }
 
 VgmWriter& VgmWriter::Wait(std::uint32_t samples) {
   while (samples > 0) {
-    if (samples % 735 == 0) {
+    if (samples % SamplesOf(kWait735) == 0) {
       Wait62();
-      samples -= 735;
-    } else if (samples % 882 == 0) {
+      samples -= SamplesOf(kWait735);
+    } else if (samples % SamplesOf(kWait882) == 0) {
       Wait63();
-      samples -= 882;
-    } else if (samples > 16) {
-      const std::uint32_t n = samples > 0xFFFF ? 0xFFFF : samples;
+      samples -= SamplesOf(kWait882);
+    } else if (samples > kLongestShortWait) {
+      const std::uint32_t n = std::min(samples, kLongestWait);
       Wait61(static_cast<std::uint16_t>(n));
       samples -= n;
     } else {
@@ -54,26 +65,27 @@ VgmWriter& VgmWriter::Wait(std::uint32_t samples) {
 
 VgmWriter& VgmWriter::Wait61(std::uint16_t samples) {
   commands_.insert(commands_.end(),
-                   {0x61, static_cast<std::uint8_t>(samples), static_cast<std::uint8_t>(samples >> 8)});
+                   {kWaitSamples, static_cast<std::uint8_t>(samples), static_cast<std::uint8_t>(samples >> 8)});
   samples_ += samples;
   return *this;
 }
 
 VgmWriter& VgmWriter::Wait62() {
-  commands_.push_back(0x62);
-  samples_ += 735;
+  commands_.push_back(kWait735);
+  samples_ += SamplesOf(kWait735);
   return *this;
 }
 
 VgmWriter& VgmWriter::Wait63() {
-  commands_.push_back(0x63);
-  samples_ += 882;
+  commands_.push_back(kWait882);
+  samples_ += SamplesOf(kWait882);
   return *this;
 }
 
 VgmWriter& VgmWriter::WaitShort(std::uint8_t samples) {
-  commands_.push_back(static_cast<std::uint8_t>(0x70 + samples - 1));
-  samples_ += samples;
+  const auto command = static_cast<std::uint8_t>(kShortWaitFirst + samples - 1);
+  commands_.push_back(command);
+  samples_ += SamplesOf(command);
   return *this;
 }
 
@@ -103,21 +115,20 @@ VgmWriter& VgmWriter::Loop() {
 std::vector<std::uint8_t> VgmWriter::Build() const {
   std::vector<std::uint8_t> file(header_size_, 0);
   file.insert(file.end(), commands_.begin(), commands_.end());
-  file.push_back(0x66);
-  std::memcpy(file.data(), "Vgm ", 4);
-  Put32(file, 0x04, static_cast<std::uint32_t>(file.size() - 0x04));
-  Put32(file, 0x08, version_);
-  Put32(file, 0x0C, clock_);
-  Put32(file, 0x18, static_cast<std::uint32_t>(samples_));
+  file.push_back(kEndOfData);
+  std::copy(kVgmIdentification, kVgmIdentification + kVgmIdentificationSize, file.begin());
+  Put32(file, kEofOffsetField, static_cast<std::uint32_t>(file.size()) - kEofOffsetField);
+  Put32(file, kVersionField, version_);
+  Put32(file, kSn76489ClockField, clock_);
+  Put32(file, kTotalSamplesField, static_cast<std::uint32_t>(samples_));
   if (has_loop_) {
-    Put32(file, 0x1C, header_size_ + loop_offset_ - 0x1C);
-    Put32(file, 0x20, static_cast<std::uint32_t>(samples_ - loop_start_samples_));
+    Put32(file, kLoopOffsetField, header_size_ + loop_offset_ - kLoopOffsetField);
+    Put32(file, kLoopSamplesField, static_cast<std::uint32_t>(samples_ - loop_start_samples_));
   }
-  Put32(file, 0x24, 60);
-  // Sega's PSG: white-noise taps on bits 0 and 3 of a 16-bit register.
-  file[0x28] = 0x09;
-  file[0x2A] = 16;
-  Put32(file, 0x34, header_size_ - 0x34);
+  Put32(file, kRateField, kFrameRate);
+  file[kSn76489FeedbackField] = kSegaNoiseTaps;
+  file[kSn76489ShiftWidthField] = kSegaShiftWidth;
+  Put32(file, kDataOffsetField, header_size_ - kDataOffsetField);
   for (const auto& [offset, value] : fields_) Put32(file, offset, value);
   return file;
 }

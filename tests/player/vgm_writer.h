@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "format/vgm_header.h"
+
 namespace brevox::audio {
 
 constexpr std::uint32_t kPsgClock = 3579545;
@@ -24,7 +26,7 @@ constexpr std::uint32_t kYm2151Clock = 3579545;
 class VgmWriter {
  public:
   // `header_size` is 0x40 or 0x100: where the commands start.
-  explicit VgmWriter(std::uint32_t header_size = 0x40, std::uint32_t clock = kPsgClock)
+  explicit VgmWriter(std::uint32_t header_size = kVgmHeaderSize, std::uint32_t clock = kPsgClock)
       : header_size_(header_size), clock_(clock) {}
 
   // 0x50 dd: one byte to the PSG.

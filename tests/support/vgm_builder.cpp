@@ -6,16 +6,24 @@
 #include <fstream>
 #include <iterator>
 
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
 
 namespace brevox::testing {
+namespace {
 
-VgmBuilder::VgmBuilder() : bytes_(0x40, 0) {
-  const char id[] = "Vgm ";
-  std::copy(id, id + 4, bytes_.begin());
-  WriteLe32(&bytes_[0x08], 0x150);
-  WriteLe32(&bytes_[0x0C], 3579545);
-  WriteLe32(&bytes_[0x34], 0x0C);
+constexpr std::uint32_t kVersion150 = 0x150;
+constexpr std::uint32_t kNtscPsgClock = 3579545;
+constexpr char kGd3Identification[] = "Gd3 ";
+
+}  // namespace
+
+VgmBuilder::VgmBuilder() : bytes_(kVgmHeaderSize, 0) {
+  std::copy(kVgmIdentification, kVgmIdentification + kVgmIdentificationSize, bytes_.begin());
+  WriteLe32(&bytes_[kVersionField], kVersion150);
+  WriteLe32(&bytes_[kSn76489ClockField], kNtscPsgClock);
+  WriteLe32(&bytes_[kDataOffsetField], kVgmHeaderSize - kDataOffsetField);
 }
 
 VgmBuilder& VgmBuilder::Add(std::initializer_list<std::uint8_t> bytes) {
@@ -33,11 +41,11 @@ VgmBuilder& VgmBuilder::Loop() {
   return *this;
 }
 
-VgmBuilder& VgmBuilder::End() { return Add({0x66}); }
+VgmBuilder& VgmBuilder::End() { return Add({kEndOfData}); }
 
 VgmBuilder& VgmBuilder::Tag(const std::string& text) {
   gd3_ = Position();
-  bytes_.insert(bytes_.end(), {'G', 'd', '3', ' '});
+  bytes_.insert(bytes_.end(), kGd3Identification, kGd3Identification + sizeof kGd3Identification - 1);
   bytes_.insert(bytes_.end(), text.begin(), text.end());
   return *this;
 }
@@ -49,9 +57,9 @@ VgmBuilder& VgmBuilder::Field(std::uint32_t offset, std::uint32_t value) {
 
 ByteBuffer VgmBuilder::Build() const {
   ByteBuffer file = bytes_;
-  WriteLe32(&file[0x04], static_cast<std::uint32_t>(file.size() - 4));
-  if (loop_ != 0) WriteLe32(&file[0x1C], loop_ - 0x1C);
-  if (gd3_ != 0) WriteLe32(&file[0x14], gd3_ - 0x14);
+  WriteLe32(&file[kEofOffsetField], static_cast<std::uint32_t>(file.size()) - kEofOffsetField);
+  if (loop_ != 0) WriteLe32(&file[kLoopOffsetField], loop_ - kLoopOffsetField);
+  if (gd3_ != 0) WriteLe32(&file[kGd3OffsetField], gd3_ - kGd3OffsetField);
   return file;
 }
 

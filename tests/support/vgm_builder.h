@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
 
 namespace brevox::testing {
 

@@ -1,4 +1,4 @@
-#include "packer/byte_order.h"
+#include "format/byte_order.h"
 
 namespace brevox {
 

@@ -1,4 +1,4 @@
-#include "app/output_sink.h"
+#include "format/output_sink.h"
 
 #include <cstdarg>
 #include <cstdio>

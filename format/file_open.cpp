@@ -1,4 +1,4 @@
-#include "input/file_open.h"
+#include "format/file_open.h"
 
 #include <cerrno>
 

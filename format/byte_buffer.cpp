@@ -1,4 +1,4 @@
-#include "packer/byte_buffer.h"
+#include "format/byte_buffer.h"
 
 #include <sys/mman.h>
 

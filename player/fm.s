@@ -45,6 +45,7 @@ fm_key:
     JMP next
 ; key_change: fm_key without the return to the stream. Keeps Y.
 key_change:
+    CMP A,#0
     BEQ .off
     MOV A,!ch_flags+X
     AND A,#F_KEY
@@ -112,6 +113,10 @@ fm_channel:
 .sounding:
     MOV A,voice
     BMI .done
+    CMP channel,#CH_HH            ; a noise drum's waveform and pitch never change
+    BCC .melodic
+    AND events,#$FF - F_PATCH - F_PITCH
+.melodic:
     MOV A,events
     AND A,#F_PATCH | F_LEVEL | F_KOFF
     BEQ .pitch

@@ -91,6 +91,9 @@ init_regs:
     .db ESA, $FF, PMON, 0, NON, 0, DIR, hi(DIRECTORY)
     .db $FF
 
+.assert * <= $01F0, "the start-up code runs into the stack"
+
+.org $1C00
 ; clocks: each chip's clock constant from its header field (without the dual-chip bits;
 ; 0 means the chip's usual clock): clock * 2^shift / d1 / d2, 3 bytes.
 ;   the PSG: clock * 8 / 125 = clock * 0.064: a 16-sample wave sounds at f for pitch
@@ -161,9 +164,6 @@ clock_rows:                       ; header field, shift, d1, d2, result
     .db $2C, 1, 125, 9, kf_opn
     .db $30, 2, 19, 23, kf_opm
     .db $10, 4, 125, 9, kf_opll
-.assert * <= $01F0 + 1000, "the start-up code runs into the stack"
-
-.org $0380
 ; read_header: the data start, the loop point, the end of the flag groups (the heap's
 ; start) and which chips' register copies fit above it (the heap's end).
 read_header:
@@ -318,4 +318,4 @@ heap_setup:
     MOV slot_count,A
     MOV slots_used,#1
     RET
-.assert * <= $0300 + 1000, "the start-up code runs into the constants"
+.assert * <= STREAM, "dev"

@@ -92,7 +92,7 @@ cmd_ym2413:
     MOV tmp+1,A                   ; the keys that turn
     MOV A,tmp
     MOV rhythm,A
-    MOV X,#4
+    MOV X,#0
 .drum:
     LSR tmp+1
     BCC .same_key
@@ -108,8 +108,9 @@ cmd_ym2413:
     CALL key_change
     POP X
 .same_key:
-    DEC X
-    BPL .drum
+    INC X
+    CMP X,#5
+    BNE .drum
     JMP next
 
 drum_channel:                     ; HH, TCY, TOM, SD, BD (key bits 0-4)

@@ -525,7 +525,14 @@ build_signature:
     CLRC
     ADC A,tmp
 .first_decay:
+    MOV tmp,A                     ; and the attack still to go
+    MOV A,!w_ar+X
+    LSR A
+    MOV Y,A
+    MOV A,!attack_100ms+Y
     CLRC
+    ADC A,tmp
+    BCS .off
     ADC A,!w_tl+X
     BCS .off
 .level:
@@ -546,7 +553,11 @@ build_signature:
     BPL .op
     RET
 
-; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127).
+; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127); the attack still to go
+; at 100 ms (half its level in dB, roughly where the chip's curve stands).
 decay_100ms:
     .db 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6, 9, 12
     .db 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127
+attack_100ms:
+    .db 127, 64, 63, 63, 62, 61, 60, 59, 56, 53, 49, 43, 33, 21, 3, 0
+    .db 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0

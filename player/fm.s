@@ -89,6 +89,10 @@ fm_channel:
     MOV !ch_flags+X,A
     MOV A,!ch_voice+X
     MOV voice,A
+    CMP X,#CH_HH                  ; a noise drum's sound and pitch are its own
+    BCC .melodic
+    AND events,#$FF - F_PATCH - F_PITCH
+.melodic:
     BBC events.1,.sounding        ; F_KON
     CALL load_channel
     MOV alloc_level,note_vol
@@ -96,42 +100,36 @@ fm_channel:
     CALL alloc_voice
     BCS .done
     MOV voice,X
-    CMP channel,#CH_HH            ; the noise drums play the noise, at their own pitch
-    BCS .noise
-    CALL channel_waveform
-    CALL channel_pitch
-    BRA .envelope
-.noise:
-    CALL drum_noise
-.envelope:
-    CALL note_envelope
-    CALL apply_level
-    MOV X,voice
     CALL voice_key_on
-    BBS events.0,.done            ; still keyed: the note sounds
-    BRA .release                  ; keyed on and off between two flushes
+    CALL note_envelope
+    SET1 events.3                 ; a new note: its waveform and pitch as for a new patch
+    BRA .loaded
 .sounding:
     MOV A,voice
     BMI .done
-    CMP channel,#CH_HH            ; a noise drum's waveform and pitch never change
-    BCC .melodic
-    AND events,#$FF - F_PATCH - F_PITCH
-.melodic:
     MOV A,events
     AND A,#F_PATCH | F_LEVEL | F_KOFF
     BEQ .pitch
     CALL load_channel
+.loaded:
     CALL apply_level
     BBC events.3,.pitch           ; F_PATCH
+    CMP channel,#CH_HH
+    BCC .waveform
+    CALL drum_noise
+    BRA .off
+.waveform:
     CALL channel_waveform
     SET1 events.4                 ; the pitch again: the waveform may span two periods
 .pitch:
     BBC events.4,.off             ; F_PITCH
     CALL channel_pitch
 .off:
-    BBC events.2,.done            ; F_KOFF
-.release:
-    MOV X,main_op                 ; the loudest carrier's release
+    BBS events.0,.done            ; still keyed: the note sounds on
+    MOV A,events
+    AND A,#F_KON | F_KOFF
+    BEQ .done
+    MOV X,main_op                 ; released: the loudest carrier's release
     MOV A,!w_rr+X
     LSR A
     CMP A,#24
@@ -473,28 +471,18 @@ fnum_pitch:
 
 ; build_signature: sig from the work record, after note_level (carriers, note_tl).
 build_signature:
-    MOV sig,#0                    ; two periods when any multiple is 1/2 (odd in halves)
-    MOV X,#3
-.half:
-    MOV A,!w_cyc2+X
-    AND A,#1
-    BEQ .even
-    MOV sig,#$80
-.even:
-    DEC X
-    BPL .half
     MOV A,w_fb
     XCN A
     OR A,w_alg
-    OR A,sig
     MOV sig,A
     MOV X,#3
 .op:
-    MOV A,!w_cyc2+X               ; cycles a period
-    BBS sig.7,.cycles
-    LSR A
-.cycles:
-    MOV sig+1+X,A
+    MOV A,!w_cyc2+X               ; cycles in halves: two periods when one is odd (a
+    MOV sig+1+X,A                 ; multiple of 1/2), else halved below
+    AND A,#1
+    BEQ .even
+    SET1 sig.7
+.even:
     MOV A,!bit_of+X
     AND A,carriers
     BEQ .modulator
@@ -529,7 +517,11 @@ build_signature:
     MOV A,!w_ar+X
     LSR A
     MOV Y,A
+    MOV A,#0
+    CMP Y,#16
+    BCS .attacked
     MOV A,!attack_100ms+Y
+.attacked:
     CLRC
     ADC A,tmp
     BCS .off
@@ -551,6 +543,13 @@ build_signature:
     MOV sig+5+X,A
     DEC X
     BPL .op
+    BBS sig.7,.done
+    MOV X,#3
+.halve:
+    LSR sig+1+X
+    DEC X
+    BPL .halve
+.done:
     RET
 
 ; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127); the attack still to go
@@ -558,6 +557,5 @@ build_signature:
 decay_100ms:
     .db 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6, 9, 12
     .db 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127
-attack_100ms:
+attack_100ms:                     ; (0 from 16 on)
     .db 127, 64, 63, 63, 62, 61, 60, 59, 56, 53, 49, 43, 33, 21, 3, 0
-    .db 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0

@@ -188,11 +188,11 @@ background_waveform:
 
 ; ---- the synthesis runs with the direct page at page 1 (SETP), where its state lives
 ;
-; Units: a sine-table index is 1/256 of a cycle. An operator's output is the product
-; P = sine * amplitude (0-65025, with its sign): a modulator adds P / 64 to the index of the
-; operators it feeds (full level: 1016, 4 cycles); operator 1 adds the mean of its last two
-; outputs times 2^(FB - 8); a carrier adds P / 256 to the sample, which is then taken at
-; seven eighths (one carrier at full level: 223).
+; Units: a sine-table index is 1/256 of a cycle. An operator's output is P / 64, P being
+; sine * amplitude (0-65025) with its sign: the low byte of a modulator's output adds to
+; the index of the operators it feeds (full level: 1016, 4 cycles); operator 1 also adds
+; the mean of its last two outputs times 2^(FB - 8); the carriers, at seven eighths of their
+; amplitude, are summed, and the sample is that sum / 4 (one carrier at full level: 223).
 ;
 ; BRR: every sample is shifted right by k (rounded) into a nibble, k the smallest that
 ; keeps the carriers' summed amplitudes, at seven eighths, within 7 * 2^k: so no sample can
@@ -214,9 +214,13 @@ synth_start:
     MOV Y,#SLOT_SIG
     MOV A,[s_slot]+Y
     MOV X,A
-    XCN A
+    XCN A                         ; the feedback: a shift of 9 - FB
     AND A,#7
-    MOV s_fb,A
+    MOV inputs,A
+    MOV A,#9
+    SETC
+    SBC A,inputs
+    MOV s_fbshift,A
     MOV A,X
     AND A,#$0F
     MOV X,A
@@ -226,10 +230,17 @@ synth_start:
     ASL A
     ASL A
     MOV index,A                   ; the algorithm's row of alg_inputs
-    MOV acc,#0                    ; the carriers' amplitudes summed
-    MOV acc+1,#0
+    MOV A,#0
+    MOV Y,A
+    MOVW acc,YA                   ; the carriers' amplitudes summed
+    MOVW s_h1,YA
+    MOVW s_h2,YA
+    MOV s_count,A
     MOV X,#3
 .op:
+    MOV A,#0
+    MOV s_phase+X,A
+    MOV s_m+X,A
     MOV A,X
     CLRC
     ADC A,#SLOT_SIG+1
@@ -255,6 +266,15 @@ synth_start:
     MOV Y,#0
     ADDW YA,acc
     MOVW acc,YA
+    MOV A,s_amp+X                 ; a carrier sounds at seven eighths
+    LSR A
+    LSR A
+    LSR A
+    MOV carried,A
+    MOV A,s_amp+X
+    SETC
+    SBC A,carried
+    MOV s_amp+X,A
 .modulator:
     MOV A,X
     CLRC
@@ -262,11 +282,12 @@ synth_start:
     MOV Y,A
     MOV A,!alg_inputs+Y
     MOV s_in+X,A
-    MOV A,#0
-    MOV s_phase+X,A
-    MOV s_m+X,A
     DEC X
     BPL .op
+    MOV A,inputs                  ; feedback: operator 1's input 4
+    BEQ .shift
+    SET1 s_in.3
+.shift:
     MOV X,#3                      ; k: the bit length of the sum / 8
 .eighth:
     LSR acc+1
@@ -275,25 +296,18 @@ synth_start:
     BNE .eighth
     MOV A,acc
 .length:
-    BEQ .shift
+    BEQ .header
     INC X
     LSR A
     BRA .length
-.shift:
-    MOV k_shift,X
-    MOV A,!round_of+X
-    MOV round,A
-    MOV round+1,#0
+.header:
     MOV A,X
+    INC A
+    MOV k_shift,A                 ; k + 1: the shift before the rounding
     CLRC
-    ADC A,#5
+    ADC A,#4
     XCN A
-    MOV header,A
-    MOV A,#0
-    MOV Y,A
-    MOVW s_h1,YA
-    MOVW s_h2,YA
-    MOV s_count,A
+    MOV header,A                  ; range k + 5, filter 0
     CLRP
     SETC
     RET
@@ -301,52 +315,32 @@ synth_start:
 ; synth_step: the next sample of the waveform being made, into its BRR. Returns carry set.
 synth_step:
     SETP
-    MOV acc,#0
-    MOV acc+1,#0
-    MOV A,s_fb                    ; operator 1's feedback: the mean of its last two
-    BEQ .no_feedback              ; outputs (P / 64) times 2^(FB - 8)
-    MOVW YA,s_h1
-    ADDW YA,s_h2
-    MOVW value,YA
-    MOV A,#9
-    SETC
-    SBC A,s_fb
-    MOV Y,A
-.fb_shift:
-    MOV A,value+1                 ; arithmetic shift right
-    ASL A
-    ROR value+1
-    ROR value
-    DBNZ Y,.fb_shift
-    MOV A,value
-.no_feedback:
-    MOV X,#0
-    CLRC
-    BRA .index
-.op:
-    MOV A,s_in+X                  ; index: phase + the inputs' outputs / 64
-    MOV inputs,A
     MOV A,#0
+    MOV Y,A
+    MOVW acc,YA
+    MOV X,A
+.op:
+    MOV A,s_in+X                  ; index: phase + the outputs of the operator's inputs
+    MOV inputs,A
+    MOV A,s_phase+X
+    MOV Y,#0
+.input:
+    LSR inputs
+    BCC .other
     CLRC
-    BBC inputs.0,.in2
-    ADC A,s_m
-    CLRC
-.in2:
-    BBC inputs.1,.in3
-    ADC A,s_m+1
-    CLRC
-.in3:
-    BBC inputs.2,.index
-    ADC A,s_m+2
-    CLRC
-.index:
-    ADC A,s_phase+X
+    ADC A,!S_PAGE+s_m+Y
+.other:
+    INC Y
+    CMP Y,#4
+    BNE .input
     MOV index,A
-    MOV A,s_amp+X
-    BNE .sounds
-    MOV s_m+X,A                   ; a silent operator puts out nothing
-    BRA .next_op
-.sounds:
+    MOV A,s_amp+X                 ; a half sine is silent in its negative half
+    BBC index.7,.amplitude
+    MOV Y,s_half+X
+    BPL .amplitude
+    MOV A,#0
+.amplitude:
+    MOV carried,A
     MOV A,index                   ; the quarter-wave table, mirrored
     AND A,#$7F
     CMP A,#$40
@@ -355,102 +349,80 @@ synth_step:
 .rising:
     MOV Y,A
     MOV A,!quarter_sine+Y
-    MOV Y,s_amp+X
+    MOV Y,carried
     MUL YA
-    MOVW value,YA                 ; P, its sign from the index's top bit
-    CLR1 neg.0
-    BBC index.7,.shares
-    SET1 neg.0
-    MOV A,s_half+X
-    BPL .shares
-    MOV value,#0                  ; a half-sine is silent in its negative half
-    MOV value+1,#0
-.shares:
-    MOV A,value+1                 ; to the sample: P / 256
-    MOV carried,A
-    MOV carried+1,#0
-    ASL value                     ; to the index: P / 64 (its low byte serves, mod 256)
-    ROL value+1
+    MOVW value,YA                 ; P / 64, with the sign of the index's top bit
+    MOV A,#0
     ASL value
     ROL value+1
-    MOV A,value+1
-    BBC neg.0,.m_plus
-    EOR A,#$FF
-    INC A
-.m_plus:
-    MOV s_m+X,A
-    CMP X,#0
-    BNE .carrier
-    MOVW YA,s_h1                  ; operator 1's history: all of P / 64, signed
-    MOVW s_h2,YA
-    MOV A,carried                 ; its bits 9-8: P's bits 15-14
-    XCN A
-    LSR A
-    LSR A
-    AND A,#3
+    ROL A
+    ASL value
+    ROL value+1
+    ROL A
     MOV Y,A
     MOV A,value+1
-    BBC neg.0,.h_store
+    BBC index.7,.output
     MOVW value,YA
     MOV A,#0
     MOV Y,A
     SUBW YA,value
-.h_store:
-    MOVW s_h1,YA
-.carrier:
+.output:
+    MOV s_m+X,A
+    MOVW value,YA
     MOV A,!bit_of+X
     AND A,s_car
-    BEQ .next_op
-    MOVW YA,acc
-    BBS neg.0,.subtract
-    ADDW YA,carried
-    BRA .summed
-.subtract:
-    SUBW YA,carried
-.summed:
+    BEQ .modulator
+    MOVW YA,value
+    ADDW YA,acc
     MOVW acc,YA
-.next_op:
+.modulator:
+    CMP X,#0
+    BNE .next
+    MOVW YA,s_h1                  ; operator 1's last two outputs
+    MOVW s_h2,YA
+    MOVW YA,value
+    MOVW s_h1,YA
+.next:
     INC X
     CMP X,#4
-    BEQ .mixed
-    JMP .op
-.mixed:
-    MOVW YA,acc                   ; seven eighths
+    BNE .op
+    MOVW YA,s_h1                  ; operator 1's feedback for the next sample, as its
+    ADDW YA,s_h2                  ; input 4 (operator 4 feeds nothing)
     MOVW value,YA
-    MOV X,#3
-.eighth:
-    MOV A,value+1
+    MOV Y,s_fbshift
+.feedback:
+    MOV A,value+1                 ; arithmetic shift right
     ASL A
     ROR value+1
     ROR value
-    DEC X
-    BNE .eighth
-    MOVW YA,acc
-    SUBW YA,value
-    ADDW YA,round                 ; the nibble: rounded, shifted right by k (its low 4
-    MOVW value,YA                 ; bits are those of the arithmetic shift)
-    MOV X,k_shift
-    BEQ .nibble
-.shift:
+    DBNZ Y,.feedback
+    MOV s_m+3,value
+    MOVW YA,acc                   ; the sample * 4: the sum
+    MOVW value,YA
+    MOV X,k_shift                 ; / 2^(k + 2), rounded: the nibble is the low 4 bits
+.shift:                           ; (those of the arithmetic shift)
     LSR value+1
     ROR value
     DEC X
     BNE .shift
-.nibble:
+    MOV A,value
+    INC A
+    LSR A
+    AND A,#$0F
+    MOV value,A
     MOV Y,#0
     MOV A,s_count
     AND A,#15
     BNE .body
     MOV A,header                  ; a block starts: its header, the last one loop + end
     CMP s_count,#48
-    BCC .header
+    BCC .block
     OR A,#3
-.header:
+.block:
     MOV [s_dst]+Y,A
     INCW s_dst
 .body:
     MOV A,value
-    AND A,#$0F
     BBS s_count.0,.low
     XCN A
     MOV high,A

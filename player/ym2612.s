@@ -1,80 +1,84 @@
 ; ---- YM2612 (OPN2): six 4-operator FM channels, the sixth also the DAC (dac.s).
 ;
 ; Register copies: port 0 and port 1, registers $30-$B7 each, at OPN0 and OPN1 near the top
-; of RAM (when the stream leaves them free: init.s). A write that changes a copy marks its
+; of RAM (when the stream leaves them free: init.s), in one page so that one pointer reaches
+; either. A write that changes a copy marks its
 ; channel: operator 4's TL in algorithms 0-3 (the only carrier) or the pan the level; any
 ; other operator register, the algorithm or the feedback the patch (a carrier's TL among
 ; several changes their balance, part of the waveform); $A0-$A2 the pitch, taking the block
 ; and high F-number bits latched by the last $A4-$A6 write, as the chip does. $28 keys
 ; channels on and off: a channel sounds while any of its operators is keyed.
-OPN0 = $FEB0                      ; port 0 register r at OPN0 - $30 + r
-OPN1 = OPN0 + $88                 ; port 1
-.assert OPN1 + $88 == OPLL, "the YM2612's copies end where the YM2413's begin"
+OPN_COPIES = $FE00                ; port p's register r at OPN_COPIES + $88 p + r
+OPN0 = OPN_COPIES + $30           ; port 0's copies
+OPN1 = OPN0 + $88                 ; port 1's
+.assert OPN1 + $88 <= OPLL, "the YM2612's copies run into the YM2413's"
 
 cmd_ym2612_1:
-    MOV A,#3
+    MOV X,#3
+    MOV A,#$88
     BRA opn_write
 cmd_ym2612_0:
-    MOV A,#0
+    MOV X,#0
+    MOV A,X
+; opn_write: A = the port's offset among the copies, X = its first channel.
 opn_write:
-    MOV opn_port,A
+    MOV reg_ptr,A
+    MOV reg_ptr+1,#hi(OPN_COPIES)
+    MOV opn_port,X
     MOV A,[ptr]+Y
     INC Y
-    MOV X,A
+    MOV tmp,A                     ; the register
     MOV A,[ptr]+Y
     INC Y
     BBC chips.0,.skip             ; no room for the copies: not played
-    CMP X,#$30
+    PUSH Y
+    MOV Y,tmp
+    CMP Y,#$30
     BCC .global
-    CMP X,#$A0
+    CMP Y,#$A0
     BCC .store
-    CMP X,#$A4
+    CMP Y,#$A4
     BCC .fnum
-    CMP X,#$A8
+    CMP Y,#$A8
     BCC .latch
-    CMP X,#$B0
-    BCC .skip                     ; channel 3's special-mode frequencies: not played
-    CMP X,#$B8
-    BCS .skip
+    CMP Y,#$B0
+    BCC .same                     ; channel 3's special-mode frequencies: not played
+    CMP Y,#$B8
+    BCS .same
 .store:
-    BBS opn_port.0,.store1
-    CMP A,!OPN0-$30+X
-    BEQ .skip
-    MOV !OPN0-$30+X,A
+    CMP A,[reg_ptr]+Y
+    BEQ .same
+    MOV [reg_ptr]+Y,A
     BRA .mark
-.store1:
-    CMP A,!OPN1-$30+X
-    BEQ .skip
-    MOV !OPN1-$30+X,A
-    BRA .mark
-.fnum:
-    BBS opn_port.0,.fnum1
-    MOV !OPN0-$30+X,A
+.fnum:                            ; with the block and high bits of the latch
+    MOV [reg_ptr]+Y,A
+    INC Y
+    INC Y
+    INC Y
+    INC Y
     MOV A,opn_latch
-    MOV !OPN0-$30+4+X,A
-    BRA .mark
-.fnum1:
-    MOV !OPN1-$30+X,A
-    MOV A,opn_latch
-    MOV !OPN1-$30+4+X,A
+    MOV [reg_ptr]+Y,A
+    MOV Y,tmp
     BRA .mark
 .latch:                           ; $A4-$A6 of either port: one latch, as on the chip
     MOV opn_latch,A
+.same:
+    POP Y
 .skip:
     JMP next
 .global:
-    BBS opn_port.0,.skip          ; port 1 below $30: nothing
-    CMP X,#$2B
+    BBS opn_port.0,.same          ; port 1 below $30: nothing
+    CMP Y,#$2B
     BNE .key
     MOV dac_on,A                  ; bit 7: the DAC replaces channel 6
-    JMP next
+    BRA .same
 .key:
-    CMP X,#$28
-    BNE .skip
+    CMP Y,#$28
+    BNE .same
     MOV tmp,A                     ; bits 2-0 channel (3 and 7 none), bits 7-4 operators
     AND A,#3
     CMP A,#3
-    BEQ .skip
+    BEQ .same
     BBC tmp.2,.port0
     ADC A,#3                      ; (the compare left carry clear)
 .port0:
@@ -82,36 +86,35 @@ opn_write:
     MOV X,A
     MOV A,tmp
     AND A,#$F0
+    POP Y
     JMP fm_key
-.mark:                            ; X = register
-    MOV A,X
+.mark:                            ; Y = register
+    MOV A,Y
     AND A,#3
     CMP A,#3
-    BEQ .skip
+    BEQ .same
     ADC A,opn_port                ; (carry clear: A was below 3)
     ADC A,#CH_OPN
-    MOV tmp,A
-    CMP X,#$A0
+    MOV X,A
+    CMP Y,#$A0
     BCC .operator
     MOV A,#F_PITCH
-    CMP X,#$A4
+    CMP Y,#$A4
     BCC .marked
     MOV A,#F_LEVEL
-    CMP X,#$B4
+    CMP Y,#$B4
     BCS .marked
     BRA .patch
 .operator:
-    MOV A,X                       ; operator 4's TL ($4C-$4E)?
+    MOV A,Y                       ; operator 4's TL ($4C-$4E)?
     AND A,#$FC
     CMP A,#$4C
     BNE .patch
-    MOV A,X
-    AND A,#3
-    MOV X,A
-    MOV A,!OPN0-$30+$B0+X
-    BBC opn_port.0,.algorithm
-    MOV A,!OPN1-$30+$B0+X
-.algorithm:
+    MOV A,Y
+    OR A,#$B0                     ; the channel's algorithm
+    AND A,#$B3
+    MOV Y,A
+    MOV A,[reg_ptr]+Y
     AND A,#4
     BNE .patch
     MOV A,#F_LEVEL
@@ -119,8 +122,8 @@ opn_write:
 .patch:
     MOV A,#F_PATCH
 .marked:
-    MOV X,tmp
     CALL fm_mark
+    POP Y
     JMP next
 
 ; opn_registers: reg_ptr = where register $00 of YM2612 channel `sub` would be among the
@@ -129,14 +132,10 @@ opn_registers:
     MOV A,sub
     CMP A,#3
     BCC .port0
-    ADC A,#lo(OPN1 - $30) - 4     ; (carry set: + 1 - 4 = - 3)
-    MOV reg_ptr,A
-    MOV reg_ptr+1,#hi(OPN1 - $30)
-    RET
+    ADC A,#$88 - 3 - 1            ; (carry set)
 .port0:
-    ADC A,#lo(OPN0 - $30)
     MOV reg_ptr,A
-    MOV reg_ptr+1,#hi(OPN0 - $30)
+    MOV reg_ptr+1,#hi(OPN_COPIES)
     RET
 
 ; load_opn: the work record of YM2612 channel `sub`.

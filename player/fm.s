@@ -116,6 +116,7 @@ fm_channel:
     BBC events.3,.pitch           ; F_PATCH
     CMP channel,#CH_HH
     BCC .waveform
+    MOV X,voice
     CALL drum_noise
     BRA .off
 .waveform:

@@ -1,5 +1,6 @@
 #include "vgm_writer.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace brevox::audio {
@@ -10,6 +11,8 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t offset, std::uint32_t v
 }
 
 }  // namespace
+
+std::uint32_t VgmSamples(double seconds) { return static_cast<std::uint32_t>(std::lround(seconds * kVgmRate)); }
 
 VgmWriter& VgmWriter::Psg(std::uint8_t byte) {
   commands_.insert(commands_.end(), {0x50, byte});
@@ -50,6 +53,11 @@ VgmWriter& VgmWriter::Wait(std::uint32_t samples) {
     }
   }
   return *this;
+}
+
+VgmWriter& VgmWriter::WaitUntil(double seconds) {
+  const std::uint64_t target = VgmSamples(seconds);
+  return target > samples_ ? Wait(static_cast<std::uint32_t>(target - samples_)) : *this;
 }
 
 VgmWriter& VgmWriter::Wait61(std::uint16_t samples) {

@@ -147,6 +147,19 @@ std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate,
   return edges;
 }
 
+double SecondsToFall(const std::vector<float>& signal, double rate, double from, double until,
+                     std::uint32_t window, double level, double drop_db) {
+  const double threshold = level * std::pow(10.0, -drop_db / 20);
+  const std::uint32_t hop = std::max<std::uint32_t>(1, window / 4);
+  const auto first = static_cast<std::uint64_t>(std::max(0.0, std::ceil(from * rate)));
+  const auto last = static_cast<std::uint64_t>(std::max(0.0, until * rate));
+  for (std::uint64_t begin = first; begin + window <= signal.size() && begin + window <= last; begin += hop) {
+    if (Rms(signal, static_cast<std::uint32_t>(begin), window) < threshold) {
+      return (static_cast<double>(begin) + window / 2.0) / rate - from;
+    }
+  }
+  return -1;
+}
 
 double LowestStrongPeak(const std::vector<double>& power, double bin_hz, double min_hz, double max_hz,
                         double fraction) {

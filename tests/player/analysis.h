@@ -69,6 +69,11 @@ struct LevelEdge {
 std::vector<LevelEdge> LevelEdges(const std::vector<float>& signal, double rate, std::uint32_t window,
                                   double reference);
 
+// Seconds from `from` until the RMS over a sliding `window` samples (hop window/4, placed
+// at the window's centre) first lies `drop_db` below `level`, searching up to `until`
+// seconds; -1 when it does not fall that far in time.
+double SecondsToFall(const std::vector<float>& signal, double rate, double from, double until,
+                     std::uint32_t window, double level, double drop_db);
 
 // The lowest local maximum of `power` (bin k at k * bin_hz) between min_hz and max_hz
 // that reaches `fraction` of the strongest bin there, refined by a parabola through

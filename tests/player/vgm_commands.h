@@ -16,6 +16,10 @@ std::uint32_t DataStart(const std::vector<std::uint8_t>& vgm);
 // 0x66 and for a command that runs past the end.
 std::uint32_t CommandLength(const std::vector<std::uint8_t>& vgm, std::uint32_t at);
 
+// True when the commands, read one after another by their lengths, end exactly at the
+// file's last byte, an end command, and their waits add up to the header's total.
+bool ReadsWhole(const std::vector<std::uint8_t>& vgm);
+
 // The song with only its SN76489 writes, Game Gear stereo writes and waits (0x80-0x8F
 // become plain waits of as long), the loop point kept, the other chips' clocks cleared.
 std::vector<std::uint8_t> PsgPart(const std::vector<std::uint8_t>& vgm);

@@ -1,6 +1,8 @@
 #include "vgm_writer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include "format/byte_order.h"
 #include "format/vgm_commands.h"
@@ -21,6 +23,8 @@ void Put32(std::vector<std::uint8_t>& out, std::uint32_t offset, std::uint32_t v
 std::uint32_t SamplesOf(std::uint8_t command) { return WaitSamples(&command); }
 
 }  // namespace
+
+std::uint32_t VgmSamples(double seconds) { return static_cast<std::uint32_t>(std::lround(seconds * kVgmRate)); }
 
 VgmWriter& VgmWriter::Psg(std::uint8_t byte) {
   commands_.insert(commands_.end(), {kSn76489Write, byte});
@@ -61,6 +65,11 @@ VgmWriter& VgmWriter::Wait(std::uint32_t samples) {
     }
   }
   return *this;
+}
+
+VgmWriter& VgmWriter::WaitUntil(double seconds) {
+  const std::uint64_t target = VgmSamples(seconds);
+  return target > samples_ ? Wait(static_cast<std::uint32_t>(target - samples_)) : *this;
 }
 
 VgmWriter& VgmWriter::Wait61(std::uint16_t samples) {

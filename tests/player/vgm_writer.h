@@ -23,6 +23,9 @@ constexpr std::uint32_t kYm2413Clock = 3579545;
 constexpr std::uint32_t kYm2612Clock = 7670453;  // NTSC Mega Drive
 constexpr std::uint32_t kYm2151Clock = 3579545;
 
+// `seconds` in VGM samples, rounded to the nearest.
+std::uint32_t VgmSamples(double seconds);
+
 class VgmWriter {
  public:
   // `header_size` is 0x40 or 0x100: where the commands start.
@@ -46,6 +49,10 @@ class VgmWriter {
   VgmWriter& Wait62();                       // 735 samples
   VgmWriter& Wait63();                       // 882 samples
   VgmWriter& WaitShort(std::uint8_t samples);  // 0x70-0x7F: 1-16 samples
+  // Waits `seconds`, rounded to whole samples.
+  VgmWriter& WaitSeconds(double seconds) { return Wait(VgmSamples(seconds)); }
+  // Waits until the song's time is `seconds`; nothing if it is already.
+  VgmWriter& WaitUntil(double seconds);
 
   // Appends command bytes as they are, counting `samples` waited in them.
   VgmWriter& Raw(const std::vector<std::uint8_t>& bytes, std::uint32_t samples = 0);
@@ -62,6 +69,8 @@ class VgmWriter {
 
   // Samples waited so far.
   std::uint64_t samples() const { return samples_; }
+  // The commands written so far, without the end command that Build adds.
+  const std::vector<std::uint8_t>& commands() const { return commands_; }
 
   // The whole file: header, commands, 0x66.
   std::vector<std::uint8_t> Build() const;

@@ -10,16 +10,13 @@
 
 #include "analysis.h"
 #include "harness.h"
+#include "tone_checks.h"
 #include "vgm_commands.h"
 #include "ym2612_songs.h"
 
 namespace brevox::audio {
 namespace {
 
-// A note's key edges must lie this close to the song's times.
-constexpr double kEdgeSeconds = 0.003;
-// Window of the level behind the edges: two cycles of the edge tests' tones (1.1-1.9 kHz).
-constexpr std::uint32_t kEdgeWindow = 64;
 // The start-up pause that a player may take to prepare PCM before a song with a PCM bank
 // begins: the DAC checks look only at what stays in its segment if everything is that late.
 constexpr double kStartupPause = 0.5;
@@ -47,66 +44,30 @@ TEST_P(Ym2612, PitchFollowsBlockFnumberAndTheCarriersMultiple) {
   ASSERT_EQ(r.error, "");
   for (std::uint32_t i = 0; i < kFmPitches.size(); ++i) {
     const FmPitch& p = kFmPitches[i];
-    const double expected = FmHz(p.block, p.fnumber, p.multiple);
-    const double start = i * kFmNoteSeconds + 0.05;
-    ASSERT_GT(Rms(r.mono, At(start), At(0.35)), 0.01) << "note " << i << " is (nearly) silent";
-    const double hz = PeakFrequency(r.mono, At(start), At(0.35), kRate, 20, 15000);
-    const double error = 100 * (hz - expected) / expected;
-    std::printf("%s pitch block %u F %u MUL %u (channel %u): %.2f Hz, expected %.2f Hz, error %+.3f%%\n", name(),
-                p.block, p.fnumber, p.multiple, i % 6 + 1, hz, expected, error);
-    EXPECT_NEAR(error, 0, 0.5) << "block " << +p.block << ", F " << p.fnumber << ", MUL " << +p.multiple;
+    char label[96];
+    std::snprintf(label, sizeof label, "%s pitch block %u F %u MUL %u (channel %u)", name(), p.block, p.fnumber,
+                  p.multiple, i % 6 + 1);
+    ExpectPitch(r, i * kFmNoteSeconds + 0.05, 0.35, FmHz(p.block, p.fnumber, p.multiple), label);
   }
 }
 
 TEST_P(Ym2612, CarrierTotalLevelStepsAreThreeQuartersOfADecibel) {
   const Rendering r = Render(FmLevelSong(), (kLastLevel + 1) * kLevelStepSeconds);
   ASSERT_EQ(r.error, "");
-  std::vector<double> levels;
-  for (std::uint32_t tl = 0; tl <= kLastLevel; ++tl) {
-    // The middle of each step, clear of the change at its start.
-    levels.push_back(Rms(r.mono, At((tl + 0.2) * kLevelStepSeconds), At(0.6 * kLevelStepSeconds)));
-  }
-  ASSERT_GT(levels[0], 0.01) << "TL 0 is (nearly) silent";
-  std::string steps;
-  double worst = 0;
-  for (std::uint32_t tl = 1; tl <= kLastLevel; ++tl) {
-    steps += " " + std::to_string(Decibels(levels[tl - 1], levels[tl])).substr(0, 4);
-    // Against TL 0, so that small errors may not add up to a wrong slope.
-    const double error = Decibels(levels[tl], levels[0]) + 0.75 * tl;
-    worst = std::max(worst, std::fabs(error));
-    EXPECT_NEAR(error, 0, 1.0) << "TL " << tl << " against TL 0";
-  }
-  std::printf("%s TL: level 0 RMS %.4f; steps (dB):%s; worst %.2f dB off 0.75 dB per step\n", name(), levels[0],
-              steps.c_str(), worst);
+  ExpectLevelSteps(r, kLevelStepSeconds, kLastLevel + 1, 0.75, std::string(name()) + " TL");
 }
 
 TEST_P(Ym2612, KeyOnAndKeyOffEdgesAreOnTime) {
   const Rendering r = Render(FmKeySong(), 2.5);
   ASSERT_EQ(r.error, "");
-  const double level = Rms(r.mono, At(1.25), At(0.5));
-  ASSERT_GT(level, 0.01) << "the note is (nearly) silent";
-  const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, kEdgeWindow, level);
-  ASSERT_EQ(edges.size(), 2u) << "expected one start and one stop";
-  std::printf("%s key: on at %.4f s (expected %.4f), off at %.4f s (expected %.4f)\n", name(), edges[0].seconds,
-              Heard(1.0), edges[1].seconds, Heard(2.0));
-  EXPECT_TRUE(edges[0].rising);
-  EXPECT_NEAR(edges[0].seconds, Heard(1.0), kEdgeSeconds);
-  EXPECT_NEAR(edges[1].seconds, Heard(2.0), kEdgeSeconds);
+  ExpectKeyEdges(r, Heard(1.0), Heard(2.0), std::string(name()) + " key");
 }
 
 TEST_P(Ym2612, PanRoutesEachChannelToItsSide) {
   const Rendering r = Render(FmPanSong(), 1.0);
   ASSERT_EQ(r.error, "");
-  ASSERT_GT(Rms(r.left, At(0.2), At(0.6)), 0.01) << "the left side is (nearly) silent";
-  ASSERT_GT(Rms(r.right, At(0.2), At(0.6)), 0.01) << "the right side is (nearly) silent";
-  const StereoSeparation s = MeasureSeparation(r.left, r.right, At(0.2), At(0.6), kRate,
-                                               FmHz(kLeftPitch.block, kLeftPitch.fnumber),
-                                               FmHz(kRightPitch.block, kRightPitch.fnumber));
-  std::printf("%s pan: left-only channel on the right %.1f dB, right-only channel on the left %.1f dB\n", name(),
-              s.left_leak, s.right_leak);
-  EXPECT_LT(s.left_leak, -30);
-  EXPECT_LT(s.right_leak, -30);
-  EXPECT_NEAR(s.balance, 0, 3) << "the two sides differ in level";
+  ExpectSidesApart(r, 0.2, 0.6, FmHz(kLeftPitch.block, kLeftPitch.fnumber),
+                   FmHz(kRightPitch.block, kRightPitch.fnumber), std::string(name()) + " pan");
 }
 
 // Four carriers in phase at one level add up to four times one carrier's amplitude
@@ -252,20 +213,7 @@ TEST(Ym2612Songs, ReadWholeByTheFormatsCommandLengths) {
                                              FmPanSong(),       FmAlgorithmSong(),  FmBrightnessSong(),
                                              DacWriteSong(),    DacStreamSong(),    ChordSong(),
                                              DenseSong()};
-  for (std::uint32_t s = 0; s < std::size(songs); ++s) {
-    const std::vector<std::uint8_t>& vgm = songs[s];
-    std::uint32_t at = DataStart(vgm);
-    std::uint64_t waited = 0;
-    for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0; at += length) {
-      const std::uint8_t c = vgm[at];
-      if (c == 0x61) waited += vgm[at + 1] | vgm[at + 2] << 8;
-      if (c == 0x62) waited += 735;
-      if (c == 0x63) waited += 882;
-      if (c >= 0x70 && c <= 0x8F) waited += (c & 0x0F) + (c < 0x80 ? 1 : 0);
-    }
-    EXPECT_EQ(at, vgm.size() - 1) << "song " << s;
-    EXPECT_EQ(waited, ReadLe32(vgm, 0x18)) << "song " << s;
-  }
+  for (std::uint32_t s = 0; s < std::size(songs); ++s) EXPECT_TRUE(ReadsWhole(songs[s])) << "song " << s;
 }
 
 INSTANTIATE_TEST_SUITE_P(Through, Ym2612, ::testing::Values(Source::kVgm, Source::kSpc),

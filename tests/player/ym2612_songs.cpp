@@ -13,14 +13,12 @@ constexpr std::uint8_t kDacChannel = 5;
 // Periodic noise shifted at clock / 512.
 constexpr std::uint8_t kPeriodicNoise = 0x00;
 
-std::uint32_t Samples(double seconds) { return static_cast<std::uint32_t>(std::lround(seconds * kVgmRate)); }
-
 // Keys `channel` on for `on` seconds, then off for `off` seconds.
 void PlayNote(VgmWriter& vgm, Ym2612Writer& fm, std::uint8_t channel, double on, double off) {
   fm.Key(channel);
-  vgm.Wait(Samples(on));
+  vgm.WaitSeconds(on);
   fm.KeyOff(channel);
-  vgm.Wait(Samples(off));
+  vgm.WaitSeconds(off);
 }
 
 // `patch` on `channel` at `pitch`, heard on both sides.
@@ -61,7 +59,7 @@ std::vector<std::uint8_t> FmLevelSong() {
   fm.Key(0);
   for (std::uint8_t level = 0; level <= kLastLevel; ++level) {
     fm.TotalLevel(0, kCarrier, level);
-    vgm.Wait(Samples(kLevelStepSeconds));
+    vgm.WaitSeconds(kLevelStepSeconds);
   }
   return vgm.Build();
 }
@@ -146,7 +144,7 @@ std::vector<std::uint8_t> DacStreamSong() {
   fm.StreamBlock(0, 0);
   vgm.Wait(kVgmRate);
   fm.StreamBlock(0, 1, kStreamLoop);
-  vgm.Wait(Samples(1.5));
+  vgm.WaitSeconds(1.5);
   fm.StreamStop(0);
   vgm.Wait(kVgmRate);
   return vgm.Build();
@@ -180,15 +178,15 @@ std::vector<std::uint8_t> ChordSong() {
   };
   for (const ChordNote& n : kChord) {
     sound(n, true);
-    vgm.Wait(Samples(kChordAloneSeconds));
+    vgm.WaitSeconds(kChordAloneSeconds);
     sound(n, false);
-    vgm.Wait(Samples(kChordSlotSeconds - kChordAloneSeconds));
+    vgm.WaitSeconds(kChordSlotSeconds - kChordAloneSeconds);
   }
-  vgm.Wait(Samples(kChordTogether) - static_cast<std::uint32_t>(vgm.samples()));
+  vgm.WaitUntil(kChordTogether);
   for (const ChordNote& n : kChord) sound(n, true);
   vgm.Wait(kVgmRate);
   for (const ChordNote& n : kChord) sound(n, false);
-  vgm.Wait(Samples(kChordEnd) - static_cast<std::uint32_t>(vgm.samples()));
+  vgm.WaitUntil(kChordEnd);
   return vgm.Build();
 }
 
@@ -204,12 +202,12 @@ std::vector<std::uint8_t> DenseSong() {
     Prepare(fm, channel, SinePatch(), {kBlock, kFnumbers[channel], 1});
   }
   vgm.Loop();
-  const std::uint32_t end = Samples(kDenseLoopSeconds);
+  const std::uint32_t end = VgmSamples(kDenseLoopSeconds);
   std::uint32_t next_write = 0, note = 0;
   bool sounding = false;
   for (;;) {
     const double key_seconds = DenseNoteOn(note) + (sounding ? kDenseNoteSeconds : 0);
-    const std::uint32_t next_key = note < kNotesPerLoop ? Samples(key_seconds) : end;
+    const std::uint32_t next_key = note < kNotesPerLoop ? VgmSamples(key_seconds) : end;
     const std::uint32_t now = std::min({next_write, next_key, end});
     vgm.Wait(now - static_cast<std::uint32_t>(vgm.samples()));
     if (now == end) break;

@@ -15,12 +15,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The commands of `vgm`'s song, without the end command.
-Bytes Commands(const VgmWriter& vgm) {
-  const Bytes file = vgm.Build();
-  return Bytes(file.begin() + DataStart(file), file.end() - 1);
-}
-
 TEST(Ym2612Writer, WritesRegistersWhereTheChipHasThem) {
   VgmWriter vgm;
   Ym2612Writer fm(vgm);
@@ -29,7 +23,7 @@ TEST(Ym2612Writer, WritesRegistersWhereTheChipHasThem) {
   // 440 Hz: block 4, F-number 1083 = 0x43B.
   fm.Frequency(4, 4, 1083);
   fm.Key(4).KeyOff(2).Pan(2, true, false).Dac(true);
-  EXPECT_EQ(Commands(vgm), (Bytes{0x53, 0x49, 0x21, 0x53, 0xA5, 0x24, 0x53, 0xA1, 0x3B, 0x52, 0x28, 0xF5, 0x52, 0x28,
+  EXPECT_EQ(vgm.commands(), (Bytes{0x53, 0x49, 0x21, 0x53, 0xA5, 0x24, 0x53, 0xA1, 0x3B, 0x52, 0x28, 0xF5, 0x52, 0x28,
                                   0x02, 0x52, 0xB6, 0x80, 0x52, 0x2B, 0x80}));
   EXPECT_EQ(ReadLe32(vgm.Build(), kYm2612ClockField), kYm2612Clock);
 }
@@ -53,7 +47,7 @@ TEST(Ym2612Writer, PatchWritesEveryOperatorInTheChipsSlotOrder) {
     op.release_rate = 0x07;
   }
   fm.Patch(1, patch);
-  const Bytes commands = Commands(vgm);
+  const Bytes& commands = vgm.commands();
   ASSERT_EQ(commands.size(), 3u * (4 * 7 + 1));
   // Operator n's registers sit at +0, +8, +4, +12 for n = 1, 2, 3, 4.
   const std::uint8_t slot[4] = {0, 8, 4, 12};
@@ -76,7 +70,7 @@ TEST(Ym2612Writer, WritesDacStreamCommandsAsRealSongsDo) {
   Ym2612Writer fm(vgm);
   fm.StreamSetup(0).StreamData(0).StreamFrequency(0, 8000);
   fm.StreamStart(0, 0x0FC8, StreamLength::kWrites, 0x0FA0).StreamBlock(0, 1).StreamStop(0);
-  EXPECT_EQ(Commands(vgm), (Bytes{0x90, 0x00, 0x02, 0x00, 0x2A, 0x91, 0x00, 0x00, 0x01, 0x00, 0x92, 0x00,
+  EXPECT_EQ(vgm.commands(), (Bytes{0x90, 0x00, 0x02, 0x00, 0x2A, 0x91, 0x00, 0x00, 0x01, 0x00, 0x92, 0x00,
                                   0x40, 0x1F, 0x00, 0x00, 0x93, 0x00, 0xC8, 0x0F, 0x00, 0x00, 0x01, 0xA0,
                                   0x0F, 0x00, 0x00, 0x95, 0x00, 0x01, 0x00, 0x00, 0x94, 0x00}));
   EXPECT_EQ(ReadLe32(vgm.Build(), 0x08), 0x160u) << "DAC streams came with VGM 1.60";
@@ -86,7 +80,7 @@ TEST(Ym2612Writer, WritesPcmBlocksSeeksAndDacWrites) {
   VgmWriter vgm;
   Ym2612Writer fm(vgm);
   fm.PcmBlock({0x80, 0xFF, 0x00}).Seek(0x01020304).DacWrite(0).DacWrite(15);
-  EXPECT_EQ(Commands(vgm), (Bytes{0x67, 0x66, 0x00, 0x03, 0x00, 0x00, 0x00, 0x80, 0xFF, 0x00, 0xE0, 0x04, 0x03, 0x02,
+  EXPECT_EQ(vgm.commands(), (Bytes{0x67, 0x66, 0x00, 0x03, 0x00, 0x00, 0x00, 0x80, 0xFF, 0x00, 0xE0, 0x04, 0x03, 0x02,
                                   0x01, 0x80, 0x8F}));
   EXPECT_EQ(vgm.samples(), 15u);
 }

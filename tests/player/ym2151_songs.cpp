@@ -1,0 +1,94 @@
+#include "ym2151_songs.h"
+
+#include <cmath>
+
+#include "test_songs.h"
+#include "ym2151_writer.h"
+#include "ym2612_songs.h"
+
+namespace brevox::audio {
+namespace {
+
+constexpr std::uint8_t kCarrier = 4;  // C2
+
+// A carrier at `multiple` and TL `level` alone (see SinePatch).
+OpmPatch Sine(std::uint8_t level = 0, std::uint8_t multiple = 1) { return {SinePatch(level, multiple), {}}; }
+
+// `patch` on `channel` at `pitch`, heard on both sides.
+void Prepare(Ym2151Writer& opm, std::uint8_t channel, const OpmPatch& patch, const OpmPitch& pitch) {
+  opm.Patch(channel, patch).Pan(channel, true, true).Pitch(channel, pitch.octave, pitch.note, pitch.fraction);
+}
+
+}  // namespace
+
+double OpmHz(const OpmPitch& pitch, double clock) {
+  const int semitones = 12 * pitch.octave + pitch.note - pitch.note / 4;
+  const double times = pitch.multiple == 0 ? 0.5 : pitch.multiple;
+  return 440 * std::exp2((semitones - 56 + pitch.fraction / 64.0) / 12) * clock / kYm2151Clock * times;
+}
+
+std::vector<std::uint8_t> OpmPitchSong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  for (std::uint32_t i = 0; i < kOpmPitches.size(); ++i) {
+    const auto channel = static_cast<std::uint8_t>(i % 8);
+    Prepare(opm, channel, Sine(0, kOpmPitches[i].multiple), kOpmPitches[i]);
+    opm.Key(channel);
+    vgm.WaitSeconds(kOpmNoteSeconds - 0.05);
+    opm.KeyOff(channel);
+    vgm.WaitSeconds(0.05);
+  }
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OpmLevelSong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  Prepare(opm, 0, Sine(), {4, 10, 0, 1});
+  opm.Key(0);
+  for (std::uint8_t level = 0; level <= kLastLevel; ++level) {
+    opm.TotalLevel(0, kCarrier, level);
+    vgm.WaitSeconds(kLevelStepSeconds);
+  }
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OpmKeySong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  Prepare(opm, 2, Sine(), kOpmEdgePitch);
+  vgm.WaitUntil(1.0);
+  opm.Key(2);
+  vgm.WaitUntil(2.0);
+  opm.KeyOff(2);
+  vgm.WaitUntil(2.5);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OpmOperatorKeySong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  OpmPatch patch;
+  for (std::uint32_t op = 0; op < 4; ++op) patch.fm.operators[op].multiple = kKeyedMultiples[op];
+  Prepare(opm, 0, patch, kOpmKeyedPitch);
+  for (std::uint32_t op = 0; op < 4; ++op) {
+    vgm.WaitUntil(op * kKeyedSlotSeconds);
+    opm.Key(0, static_cast<std::uint8_t>(1u << op));
+    vgm.WaitUntil(op * kKeyedSlotSeconds + kKeyedSeconds);
+    opm.KeyOff(0);
+  }
+  vgm.WaitUntil(4 * kKeyedSlotSeconds);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OpmPanSong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  Prepare(opm, 0, Sine(), kOpmLeftPitch);
+  Prepare(opm, 5, Sine(), kOpmRightPitch);
+  opm.Pan(0, true, false).Pan(5, false, true).Key(0).Key(5);
+  vgm.WaitSeconds(1.0);
+  return vgm.Build();
+}
+
+}  // namespace brevox::audio

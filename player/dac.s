@@ -230,7 +230,7 @@ cmd_dac_write:
 .last:
     INC entries                   ; (the entry is counted where it is taken)
 .wait:
-    JMP wait
+    JMP wait_now
 .large:
     MOV A,owed+2                  ; late (negative): go on
     BMI .more

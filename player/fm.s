@@ -147,9 +147,12 @@ fm_channel:
 .rate:
     OR A,#$A0
 .gain:
-    MOV Y,A
-    MOV X,voice
-    JMP voice_release
+    MOV X,voice                   ; held back until the commands are due (stream.s)
+    MOV !v_release+X,A
+    MOV A,!bit_of+X
+    TSET1 !rel_bits
+    MOV A,#0
+    MOV v_level+X,A
 .done:
     RET
 

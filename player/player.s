@@ -31,7 +31,9 @@ entries     = flags + 1           ; entries left in the current group
 cmd         = entries + 1         ; command byte of the current entry
 pending     = cmd + 1             ; bit 0 PSG, 1 FM, 2 DAC: something to flush
 kon_bits    = pending + 1         ; voices to key on at the end of this flush
-ticks4      = kon_bits + 1        ; 4 ms ticks being handled by housekeeping
+rel_bits    = kon_bits + 1        ; voices whose release is held back until the commit
+due_at      = rel_bits + 1        ; word: owed at which the commands read are due
+ticks4      = due_at + 2        ; 4 ms ticks being handled by housekeeping
 tmp         = ticks4 + 1          ; word: scratch
 tmp_poll    = tmp + 2             ; word: scratch of poll
 sample      = tmp_poll + 2        ; word: scratch of the voice helpers
@@ -199,8 +201,9 @@ DAC_BLOCKS = 8                    ; data blocks of the PCM bank that are remembe
 ; ---- tables that change while the song plays
 DIRECTORY = $0200
 v_entry         = $0240           ; 8: which of the voice's directory entries it plays
+v_release       = v_entry + 8     ; 8: the GAIN of a release held back (stream.s, commit)
 ; the PCM bank's data blocks (dac.s): offset in the bank, size, address
-dac_start_lo    = v_entry + 8
+dac_start_lo    = v_release + 8
 dac_start_hi    = dac_start_lo + DAC_BLOCKS
 dac_size_lo     = dac_start_hi + DAC_BLOCKS
 dac_size_hi     = dac_size_lo + DAC_BLOCKS

@@ -104,38 +104,79 @@ add_wait:                         ; owed += tmp (low byte), A (high byte)
     ADC owed,tmp
     ADC owed+1,tmp+1
     ADC owed+2,#0
-; wait: the commands so far take effect; then the owed time passes. A wait shorter than
-; SLACK samples is not waited for (a tick is 22 samples): the next commands run that much
-; early, which costs less than spinning for a fraction of a tick.
+; wait: the commands read since the last wait are due when owed has come down to this
+; wait's length. The FM part's work for them is done at once, ahead of time: its voices are
+; set up, but their key-ons and releases are held back (fm.s); at the due time everything
+; else takes effect with them (commit). Then the player runs LEAD samples ahead of the owed
+; time, so that the next commands' work is done before they are due: an FM note's set-up
+; takes a few milliseconds, and its key-on still comes on time.
 wait:
-    MOV A,owed+2
-    BMI .now
-    OR A,owed+1
-    BNE .spin
-    MOV A,owed
-    CMP A,#SLACK
-    BCS .spin
-.now:
-    MOV A,pending                 ; late or nearly on time: what changed is applied
-    BEQ next                      ; at once, and the next command follows
     CALL normalize
-    CALL flush
-    BRA next
-.spin:
+    MOVW YA,tmp
+    BRA wait_until
+; wait_now: a wait whose commands are due now.
+wait_now:
     CALL normalize
-    CALL flush
-.loop:
+    MOV A,Y
+wait_until:
+    MOVW due_at,YA
+    MOV A,pending
+    BEQ .lead                     ; nothing to apply: on to read ahead
+    BBC pending.1,.due
+    CALL fm_flush
+.due:
     CALL poll
+    CALL due
+    BCC .commit
+    CALL spare_time
+    BRA .due
+.commit:
+    CALL commit
+.lead:
+    MOV A,#lo(LEAD)
+    MOV Y,#hi(LEAD)
+    MOVW due_at,YA
+.ahead:
+    CALL poll
+    CALL due
+    BCC .read
+    CALL spare_time
+    BRA .ahead
+.read:
+    MOV Y,#0
+    JMP next
+SLACK = 12                        ; samples: a wait shorter than this is not waited for
+LEAD = 353                        ; samples (8 ms) of reading ahead
+
+; due: carry clear when owed has come down to due_at + SLACK samples (a tick is 22).
+due:
+    MOV A,owed
+    SETC
+    SBC A,due_at
+    MOV X,A
+    MOV A,owed+1
+    SBC A,due_at+1
+    MOV Y,A
     MOV A,owed+2
-    BMI next
-    OR A,owed+1
-    OR A,owed
-    BEQ next
+    SBC A,#0
+    BMI .now
+    BNE .later
+    CMP Y,#0
+    BNE .later
+    CMP X,#SLACK + 1
+    RET
+.now:
+    CLRC
+    RET
+.later:
+    SETC
+    RET
+
+; spare_time: while waiting, the housekeeping every 4 ms, and a step of background work.
+spare_time:
     CALL housekeeping
-    CALL background
-    MOV Y,#0                      ; (ptr is exact: the work above uses Y)
-    BRA .loop
-SLACK = 12
+    JMP background
+
 
 ; Handlers of $4C-$67 and $90-$95; each continues at next.
 low_handlers:
@@ -254,20 +295,34 @@ background:
 .done:
     RET
 
-; flush: everything written since the last flush reaches the DSP; the voices to key on
-; are keyed on together at the end (KON writes closer than 64 cycles would lose some).
-flush:
-    BBC pending.0,.fm
+; commit: the commands read take effect: the PSG's and the DAC's changes, and the FM
+; part's held-back releases and key-ons, all voices' key-ons together (KON writes closer
+; than 64 cycles would lose some).
+commit:
+    BBC pending.0,.dac
     CALL psg_flush
-.fm:
-    BBC pending.1,.dac
-    CALL fm_flush
 .dac:
-    BBC pending.2,.kon
+    BBC pending.2,.release
     CALL dac_flush
+.release:
+    MOV A,rel_bits
+    BEQ .kon
+    MOV X,#7
+.voice:
+    MOV A,!bit_of+X
+    AND A,rel_bits
+    BEQ .next
+    MOV A,!v_release+X
+    MOV Y,A
+    CALL voice_fade
+.next:
+    DEC X
+    BPL .voice
 .kon:
     CALL poll
-    MOV pending,#0
+    MOV A,#0
+    MOV pending,A
+    MOV rel_bits,A
     MOV A,kon_bits
     BEQ .done
     MOV Y,A
@@ -275,5 +330,4 @@ flush:
     MOVW DSPADDR,YA
     MOV kon_bits,#0
 .done:
-    MOV Y,#0
     RET

@@ -53,6 +53,8 @@ alloc_voice:
     MOV A,#$FF
     MOV !ch_voice+Y,A
 .mine:
+    MOV A,!bit_of+X               ; a release held back for the old owner is dropped
+    TCLR1 !rel_bits
     MOV A,#0                      ; it waits for no waveform (waveform.s)
     MOV v_want+X,A
     MOV v_slot+X,A
@@ -93,9 +95,14 @@ voice_off:
     MOVW DSPADDR,YA               ; VOLR
     RET
 
-; voice_release: X = voice, Y = a GAIN setting: the note fades with it. The voice stays its
-; channel's until taken, so the channel's next note finds it again.
+; voice_release: X = voice, Y = a GAIN setting: the note fades with it (voice_fade), and
+; counts as silent for the voice pool. The voice stays its channel's until taken, so the
+; channel's next note finds it again.
 voice_release:
+    MOV A,#0
+    MOV v_level+X,A
+; voice_fade: X = voice, Y = a GAIN setting: the DSP's part of voice_release.
+voice_fade:
     MOV A,X
     XCN A
     OR A,#V_GAIN                  ; GAIN first, then ADSR off: the level glides on
@@ -104,8 +111,6 @@ voice_release:
     OR A,#V_ADSR1
     MOV Y,#0
     MOVW DSPADDR,YA
-    MOV A,#0
-    MOV v_level+X,A
     RET
 
 ; voice_sample: X = voice, YA = start of a looped BRR sample (it loops to its start). The

@@ -1,4 +1,5 @@
-; ---- The PSG's noise samples, made in the heap at start-up.
+; ---- The PSG's noise samples, made in the heap: the pulse at start-up (init.s), the white
+; noise in the background.
 ;
 ; White noise as the PSG makes it: the first 1024 output bits of its 16-bit shift register
 ; after a reset (feedback from bits 0 and 3 into bit 15, started at $8000), each held for

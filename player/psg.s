@@ -14,23 +14,23 @@
 psg_write:
     MOV tmp,A
     BBC tmp.7,.data
-    XCN A                         ; 1 r r r d d d d: register r is latched
+    XCN A                         ; a latch byte 1 r r r d d d d: register r is latched
     AND A,#$07
     MOV latch,A
 .data:
     MOV X,latch
     MOV A,!bit_of+X
-    TSET1 !psg_dirty              ; (A is kept)
+    TSET1 !psg_dirty              ; psg_dirty |= A (A is kept)
     SET1 pending.0
     BBS tmp.7,.low4               ; a latch byte: bits 3-0 of the register
     AND A,#$15
-    BEQ .low4                     ; a data byte to a tone period: its bits 9-4
+    BEQ .low4                     ; a data byte: bits 9-4 of a tone's period, else bits 3-0
     MOV A,tmp
     AND A,#$3F
     MOV regh+X,A
     RET
 .low4:
-    MOV A,tmp                     ; (any other register: bits 3-0)
+    MOV A,tmp
     AND A,#$0F
     MOV regl+X,A
     RET
@@ -38,9 +38,7 @@ psg_write:
 ; psg_flush: applies every changed PSG register. Runs only where time is about to pass, so
 ; a period's two bytes cost one division.
 psg_flush:
-    MOV A,psg_dirty               ; a noise write restarts the chip's shift register
-    AND A,#$40
-    MOV noise_restart,A
+    MOV psg_written,psg_dirty     ; bit 6: a noise write restarts the chip's shift register
     BBC psg_dirty.4,.channels     ; tone 2 clocks the noise in rate mode 3
     BBC regl+6.0,.channels
     BBC regl+6.1,.channels
@@ -53,7 +51,8 @@ psg_flush:
     LSR psg_dirty
     BCC .level
     CALL psg_period
-    SET1 psg_dirty.0              ; a period may mute or unmute the channel
+    SET1 psg_dirty.0              ; the level path gives the voice its pitch (and a period
+                                  ; may mute or unmute the channel)
 .level:
     LSR psg_dirty
     BCC .next
@@ -170,7 +169,7 @@ psg_level:
     MOV A,!ch_voice+X
     CMP X,#CH_NOISE
     BNE .had
-    OR A,noise_restart
+    OR A,psg_written
 .had:
     MOV new_voice,A               ; bit 6: no voice yet ($FF), or the noise restarts
     MOV A,X

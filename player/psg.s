@@ -45,9 +45,8 @@ psg_flush:
     SET1 psg_dirty.6
 .channels:
     MOV sides,stereo
-    MOV X,#0
+    MOV chreg,#0
 .channel:
-    MOV chreg,X
     LSR psg_dirty
     BCC .level
     CALL psg_period
@@ -59,10 +58,9 @@ psg_flush:
     CALL psg_level
 .next:
     LSR sides                     ; the next channel's stereo bits to bits 4 and 0
-    MOV X,chreg
-    INC X
-    INC X
-    CMP X,#8
+    INC chreg
+    INC chreg
+    MOV A,psg_dirty               ; until no change is left
     BNE .channel
     RET
 

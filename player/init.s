@@ -43,8 +43,8 @@ init:
     MOV regl+3,A
     MOV regl+5,A
     MOV regl+7,A
-    MOV psg_dirty,#$55            ; tone periods 0 (muted, or 1024 on TI chips), noise
-    SET1 pending.0                ; control 0
+    MOV psg_dirty,#$55            ; at the first flush: tone periods 0 (muted, or 1024 on
+    SET1 pending.0                ; TI chips), noise control 0
     CALL heap_setup
     JMP finish
 

@@ -79,13 +79,15 @@ psg_period:
     BCC set_row_base              ; below 9: above 12 kHz, too high to hear
 .audible:
     MOV A,#0
-; pitch_of_den: A = row base, den = the period, X = chreg: both stored.
+; pitch_of_den: X = chreg, A = its row base, den = its period: the row base and the pitch
+; (kconst / den) stored.
 pitch_of_den:
     MOV row_base+X,A
     CALL divide
     MOV psg_pitch+X,A
     MOV psg_pitch+1+X,Y
     RET
+; set_row_base: X = chreg, A = its row base (the pitch is left as it was).
 set_row_base:
     MOV row_base+X,A
     RET
@@ -113,7 +115,7 @@ noise_period:
     MOV A,#15                     ; white noise still being made: silent until then
     MOV Y,white_noise+1
     BEQ set_row_base
-    MOV Y,#3
+    MOV Y,#3                      ; white: eight times the period
 .eighth:
     ASL den
     ROL den+1

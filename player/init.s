@@ -33,6 +33,9 @@ init:
     CALL read_header
     CALL clocks
     MOV A,!HDR_PSGFLG             ; the PSG: bit 0, a period of 0 means 1024
+    AND A,#1
+    ASL A
+    ASL A
     MOV zero_1k,A
     MOV stereo,#$FF               ; every channel on both sides until a stereo byte
     MOV A,#$0F                    ; every channel silent until the song sets it
@@ -40,8 +43,8 @@ init:
     MOV regl+3,A
     MOV regl+5,A
     MOV regl+7,A
-    MOV psg_dirty,#$15            ; tone periods 0 (muted, or 1024 on TI chips)
-    SET1 pending.0
+    MOV psg_dirty,#$55            ; at the first flush: tone periods 0 (muted, or 1024 on
+    SET1 pending.0                ; TI chips), noise control 0
     CALL heap_setup
     JMP finish
 
@@ -258,44 +261,36 @@ heap_setup:
     MOVW white_noise,YA
     BRA .cache
 .noise:
-    ; both samples at the heap's start (heap moves past them); the pulse now, the white
-    ; noise a block at a time in the background (noise_step), so that the song starts at
-    ; once
-    MOVW YA,heap
-    MOVW noise_dst,YA
-    MOV A,#lo(WHITE_NOISE_SIZE)
-    MOV Y,#hi(WHITE_NOISE_SIZE)
-    ADDW YA,heap
+    ; both samples at the heap's start (heap moves past them): the pulse now, the white
+    ; noise after it a block at a time in the background (noise_step, from its end back),
+    ; so that the song starts at once
+    MOVW YA,tmp
     MOVW pulse_noise,YA
-    MOVW dst,YA
-    MOV lfsr,#$00
-    MOV lfsr+1,#$80
-    MOV noise_blocks,#128
-    MOV count,#16
-.pulse:
-    MOV A,#$70
-    MOV X,#$99
-    CMP count,#1
-    BNE .fill
-    MOV A,#$B3
-    MOV X,#$77
-.fill:
-    MOV Y,#0
-    MOV [dst]+Y,A
-    MOV A,X
-.byte:
-    INC Y
-    MOV [dst]+Y,A
-    CMP Y,#8
-    BNE .byte
-    MOV A,#9
-    MOV Y,#0
-    ADDW YA,dst
-    MOVW dst,YA
-    CALL poll                     ; setting up must not let the timer overflow
-    DBNZ count,.pulse
-    MOVW YA,dst
+    MOV A,#lo(INIT_NOISE_SIZE)
+    MOV Y,#hi(INIT_NOISE_SIZE)
+    ADDW YA,tmp
+    MOVW noise_dst,YA
     MOVW heap,YA
+    MOV lfsr,#lo(WHITE_NOISE_END_STATE)
+    MOV lfsr+1,#hi(WHITE_NOISE_END_STATE)
+    MOV noise_blocks,#128
+    MOV Y,#PULSE_SIZE             ; the pulse from its end back: the high block first
+    MOV A,#$77                    ; +7s
+    MOV X,#$B3                    ; shift 11, loop and end
+.block:
+    MOV count,#8
+.byte:
+    DEC Y
+    MOV [pulse_noise]+Y,A
+    DBNZ count,.byte
+    DEC Y
+    MOV A,X
+    MOV [pulse_noise]+Y,A
+    MOV A,#$99                    ; then the low ones: -7s
+    MOV X,#$70                    ; shift 7
+    CMP Y,#0
+    BNE .block
+    CALL poll                     ; setting up must not let the timer overflow
 .cache:
     ; the waveform cache: slot 0 in low RAM, slots 1 on from the heap's start, as many
     ; as fit (at most MAX_SLOTS with slot 0)

@@ -1,4 +1,5 @@
-; ---- The PSG's noise samples, made in the heap at start-up.
+; ---- The PSG's noise samples, made in the heap: the pulse at start-up (init.s), the white
+; noise in the background.
 ;
 ; White noise as the PSG makes it: the first 1024 output bits of its 16-bit shift register
 ; after a reset (feedback from bits 0 and 3 into bit 15, started at $8000), each held for
@@ -13,47 +14,43 @@
 ; 11) and low -448 (shift 7) make the pulse almost free of DC, which would only eat headroom.
 WHITE_NOISE_SIZE = 128 * 9
 PULSE_SIZE = 16 * 9
+; The white noise is made from its end back to its start, running the register backwards
+; from its state after the 1024 bits: then the bit before the 16 it holds is bit 15 xor bit
+; 2, and noise_dst ends at the sample's start.
+WHITE_NOISE_END_STATE = $08B8
 
-; noise_step: the next block of the white noise. After the last one the noise channel is
-; looked at again, since it may have been waiting for its sample.
+; noise_step: the white noise's block before noise_dst, its last bit first. Once the first
+; block is made the sample is ready, and the noise channel is looked at again if it plays
+; white noise (it was waiting for its sample).
 noise_step:
-    MOV A,#$A0
-    CMP noise_blocks,#1
-    BNE .header
-    MOV A,#$A3
-.header:
     MOV Y,#0
-    MOV [noise_dst]+Y,A
+    MOV count,#8
 .bit:
-    INC Y
-    MOV A,#$99
-    BBC lfsr.0,.low
-    MOV A,#$77
+    MOV A,lfsr                    ; bit 2 to bit 7
+    XCN A
+    ASL A
+    EOR A,lfsr+1
+    ASL A                         ; carry: the bit, which the register takes in
+    MOV A,#$99                    ; -7 for a 0
+    BCC .low
+    MOV A,#$77                    ; +7 for a 1
 .low:
+    ROL lfsr
+    ROL lfsr+1
+    DECW noise_dst
     MOV [noise_dst]+Y,A
-    MOV A,lfsr                    ; feedback: bit 0 xor bit 3, into bit 15
-    MOV tmp,A
-    LSR A
-    LSR A
-    LSR A
-    EOR A,tmp
-    LSR A
-    ROR lfsr+1
-    ROR lfsr
-    CMP Y,#8
-    BNE .bit
-    MOV A,#9
-    MOV Y,#0
-    ADDW YA,noise_dst
-    MOVW noise_dst,YA
+    DBNZ count,.bit
+    MOV A,#$A0                    ; header: shift 10, filter 0
+    BBC noise_blocks.7,.header
+    MOV A,#$A3                    ; the last block (made first): loop and end
+.header:
+    DECW noise_dst
+    MOV [noise_dst]+Y,A
     DBNZ noise_blocks,.done
-    MOV A,#lo(WHITE_NOISE_SIZE)
-    MOV Y,#hi(WHITE_NOISE_SIZE)
-    MOVW tmp,YA
     MOVW YA,noise_dst
-    SUBW YA,tmp
     MOVW white_noise,YA
-    OR psg_dirty,#$80
+    BBC regl+6.2,.done
+    SET1 psg_dirty.6
     SET1 pending.0
 .done:
     RET

@@ -57,27 +57,23 @@ best_voice  = best + 1
 latch       = best_voice + 1      ; register latched by the last latch byte (0-7)
 psg_dirty   = latch + 1           ; bit r: PSG register r changed since the last flush
 stereo      = psg_dirty + 1       ; Game Gear stereo byte: bit 4+c = channel c left, bit c right
-zero_1k     = stereo + 1          ; bit 0: a period of 0 means 1024 (TI chips; header $2B)
-chreg       = zero_1k + 1         ; tone register of the channel being updated (0, 2, 4)
-vmask       = chreg + 1           ; stereo bits of the channel being updated
-psg_channel = vmask + 1           ; PSG channel being updated (0-3)
-row         = psg_channel + 1     ; its attenuation row
-new_voice   = row + 1             ; 1 when psg_voice has just taken a voice
-rem         = new_voice + 1       ; word: division remainder
+zero_1k     = stereo + 1          ; 4 when a period of 0 means 1024 (TI chips; header $2B), else 0
+chreg       = zero_1k + 1         ; 2 * the channel being updated: its first register
+sides       = chreg + 1           ; the stereo byte shifted right by that channel
+vol         = sides + 1           ; its VOL
+gain        = vol + 1             ; its GAIN
+new_voice   = gain + 1            ; bit 6: its sample starts (a new voice, a noise write)
+psg_written = new_voice + 1       ; psg_dirty as the writes left it (bit 6: the noise's register)
+rem         = psg_written + 1     ; word: division remainder
 den         = rem + 2             ; word: divisor
-pitch       = den + 2             ; word: result of period_pitch
-vol         = pitch + 2           ; scratch of set_volume
-regl        = vol + 1           ; 8: PSG registers, bits 7-0
-regh        = regl + 8            ; 8: PSG registers, bits 9-8 (tone periods only)
-muted       = regh + 8            ; 6, by chreg: 1 while the period is too short to hear
-psg_pitch   = muted + 6           ; 6, by chreg: pitch of each tone
-noise_pitch = psg_pitch + 6       ; word: pitch of the pulse at the noise shift clock
-noise_set   = noise_pitch + 2     ; bit 0: the noise clock has been set
-noise_reset = noise_set + 1       ; 1: the noise register was written since the last flush
-noise_restart = noise_reset + 1   ; 1: the noise sample starts again at this flush
-white_noise = noise_restart + 1   ; word: the white noise sample (0 while being made)
+regl        = den + 2             ; 8: PSG registers, bits 3-0
+regh        = regl + 8            ; 8 by chreg, two tables interleaved: regh + chreg bits 9-4
+row_base    = regh + 1            ;   of a tone's period; row_base + chreg the channel's first
+                                  ;   level row (PERIODIC_ROWS for periodic noise, 15 unheard)
+psg_pitch   = regh + 8            ; 8: word by chreg, the DSP pitch of each channel
+white_noise = psg_pitch + 8       ; word: the white noise sample (0 while being made)
 pulse_noise = white_noise + 2     ; word: the periodic noise sample
-noise_dst   = pulse_noise + 2     ; word: where the next white noise block goes
+noise_dst   = pulse_noise + 2     ; word: where the white noise made so far starts
 noise_blocks = noise_dst + 2      ; white noise blocks still to make
 ; clock constants (init.s): 3 bytes each
 kconst      = noise_blocks + 1    ; the PSG's clock * 0.064, so that pitch = kconst / N

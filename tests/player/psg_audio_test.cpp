@@ -183,45 +183,56 @@ double HarmonicShare(const std::vector<double>& power, double bin_hz, double f0)
   return total > 0 ? harmonic / total : 0;
 }
 
-TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitch) {
-  const Rendering r = Render(NoiseSong(), 3.0);
-  ASSERT_EQ(r.error, "");
-  constexpr std::uint32_t kFrame = 6400;
-  const double bin_hz = static_cast<double>(kRate) / kFrame;
-  const std::vector<double> white = MeanPowerSpectrum(r.mono, At(0.1), At(0.8), kFrame);
-  ASSERT_GT(Rms(r.mono, At(0.1), At(0.8)), 0.01) << "white noise is (nearly) silent";
-  // Broadband: every octave from 250 Hz to 4 kHz within 6 dB of the power density of
-  // the whole 60-8000 Hz band.
-  std::string bands;
-  for (double lo = 250; lo < 4000; lo *= 2) {
-    const double density = Decibels(std::sqrt(BandShare(white, bin_hz, lo, 2 * lo) / (lo / (8000 - 60))), 1);
-    bands += " " + std::to_string(density).substr(0, 4);
-    EXPECT_NEAR(density, 0, 6) << "white noise between " << lo << " and " << 2 * lo << " Hz";
-  }
-  const double white_peak = PeakFrequency(r.mono, At(0.1), At(0.8), kRate, 60, 8000);
-  const double white_harmonic = HarmonicShare(white, bin_hz, white_peak);
-  std::printf("%s white noise: octave densities from 250 Hz (dB against flat):%s; harmonic share at its peak "
-              "%.3f\n",
-              name(),
-              bands.c_str(), white_harmonic);
-  EXPECT_LT(white_harmonic, 0.4) << "white noise has a pitch";
+// The noise's shift rate for its control byte: clock/512, /1024, /2048 or tone 2's rate.
+double NoiseShiftHz(const NoiseSegment& segment) {
+  const std::uint8_t rate = segment.control & 0x3;
+  return ToneHz(rate == 3 ? segment.tone2_period : static_cast<std::uint16_t>(16 << rate));
+}
 
-  // Sega's periodic noise: one 1 in a 16-bit rotating register.
-  const double periods[2] = {static_cast<double>(kPsgClock) / 512 / 16, ToneHz(kNoiseTonePeriod) / 16};
-  for (std::uint32_t i = 0; i < 2; ++i) {
-    const double start = 1.1 + i;
-    ASSERT_GT(Rms(r.mono, At(start), At(0.8)), 0.005) << "periodic noise " << i << " is (nearly) silent";
+TEST_P(Psg, WhiteNoiseIsBroadbandAndPeriodicNoiseHasAPitchAtEveryRate) {
+  const Rendering r = Render(NoiseSong(), static_cast<double>(kNoiseSegments.size()));
+  ASSERT_EQ(r.error, "");
+  // 2.5 Hz bins: 3% of the lowest pitch, 109 Hz, spans more than a bin.
+  constexpr std::uint32_t kFrame = 12800;
+  const double bin_hz = static_cast<double>(kRate) / kFrame;
+  for (std::uint32_t i = 0; i < kNoiseSegments.size(); ++i) {
+    const NoiseSegment& segment = kNoiseSegments[i];
+    const double start = i + 0.1;
+    ASSERT_GT(Rms(r.mono, At(start), At(0.8)), 0.005) << "noise " << i << " is (nearly) silent";
     const std::vector<double> power = MeanPowerSpectrum(r.mono, At(start), At(0.8), kFrame);
-    // A 1-in-16 pulse has its first harmonics about as strong as its fundamental.
+    if (segment.control & 0x4) {
+      // Broadband: every octave from 250 Hz to 4 kHz within 6 dB of the power density of
+      // the whole 60-8000 Hz band.
+      std::string bands;
+      for (double lo = 250; lo < 4000; lo *= 2) {
+        const double density = Decibels(std::sqrt(BandShare(power, bin_hz, lo, 2 * lo) / (lo / (8000 - 60))), 1);
+        bands += " " + std::to_string(density).substr(0, 4);
+        EXPECT_NEAR(density, 0, 6) << "white noise " << i << " between " << lo << " and " << 2 * lo << " Hz";
+      }
+      // Each bit holds for one shift: the spectrum has its first null at the shift rate.
+      const double shift_hz = NoiseShiftHz(segment);
+      const double null_density =
+          Decibels(std::sqrt(BandShare(power, bin_hz, 0.9 * shift_hz, 1.1 * shift_hz) / (0.2 * shift_hz / (8000 - 60))), 1);
+      const double peak = PeakFrequency(r.mono, At(start), At(0.8), kRate, 60, 8000);
+      const double harmonic = HarmonicShare(power, bin_hz, peak);
+      std::printf("%s white noise %u: octave densities from 250 Hz (dB against flat):%s; at the shift rate %.1f; "
+                  "harmonic share at its peak %.3f\n",
+                  name(), i, bands.c_str(), null_density, harmonic);
+      EXPECT_LT(null_density, -10) << "white noise " << i << " does not shift at " << shift_hz << " Hz";
+      EXPECT_LT(harmonic, 0.4) << "white noise " << i << " has a pitch";
+      continue;
+    }
+    // Sega's periodic noise: one 1 in a 16-bit rotating register. A 1-in-16 pulse has its
+    // first harmonics about as strong as its fundamental.
+    const double expected = NoiseShiftHz(segment) / 16;
     const double hz = LowestStrongPeak(power, bin_hz, 60, 8000, 0.25);
-    const double share = HarmonicShare(power, bin_hz, periods[i]);
-    const double octave_share = HarmonicShare(power, bin_hz, 2 * periods[i]);
-    std::printf("%s periodic noise (%s): pitch %.1f Hz, expected %.1f Hz; harmonic share %.3f (%.3f an octave "
-                "up)\n",
-                name(), i == 0 ? "clock/512" : "tone 2 rate", hz, periods[i], share, octave_share);
-    EXPECT_NEAR(hz, periods[i], 0.02 * periods[i]);
-    EXPECT_GT(share, 0.8);
-    EXPECT_LT(octave_share, share - 0.2) << "the pitch is an octave higher";
+    const double share = HarmonicShare(power, bin_hz, expected);
+    const double octave_share = HarmonicShare(power, bin_hz, 2 * expected);
+    std::printf("%s periodic noise %u: pitch %.1f Hz, expected %.1f Hz; harmonic share %.3f (%.3f an octave up)\n",
+                name(), i, hz, expected, share, octave_share);
+    EXPECT_NEAR(hz, expected, 0.02 * expected) << "periodic noise " << i;
+    EXPECT_GT(share, 0.8) << "periodic noise " << i;
+    EXPECT_LT(octave_share, share - 0.2) << "periodic noise " << i << ": the pitch is an octave higher";
   }
 }
 
@@ -243,11 +254,12 @@ std::vector<double> PulseStarts(const std::vector<float>& signal, double from, d
   return starts;
 }
 
-TEST_P(Psg, PeriodicNoiseRestartsItsPulseAtEachWrite) {
+TEST_P(Psg, PeriodicNoiseRestartsItsPulseAtEachNoiseWriteOnly) {
   const Rendering r = Render(SlowPeriodicNoiseSong(), 1.6);
   ASSERT_EQ(r.error, "");
   // A write sets the register to a single 1 at the top; it reaches the output bit
-  // after 15 shifts (libgme counts the first shift at once: 14).
+  // after 15 shifts (libgme counts the first shift at once: 14). Writing tone 2, which
+  // clocks the register, leaves it as it is.
   const double shift = 1 / ToneHz(kSlowNoisePeriod);
   std::vector<double> expected;
   for (std::uint32_t w = 0; w < kNoiseWriteSeconds.size(); ++w) {
@@ -261,6 +273,30 @@ TEST_P(Psg, PeriodicNoiseRestartsItsPulseAtEachWrite) {
   EXPECT_EQ(starts.size(), expected.size());
   for (std::uint32_t i = 0; i < starts.size() && i < expected.size(); ++i) {
     EXPECT_NEAR(starts[i], expected[i], 0.5 * shift + 0.002) << "pulse " << i;
+  }
+}
+
+// A period of 0 is 1024 on TI's chips and gives no tone on Sega's; a period below 9 (above
+// 12 kHz) is not heard on either.
+TEST_P(Psg, PeriodZeroIs1024OnTiChipsAndVeryShortPeriodsAreSilent) {
+  for (const bool zero_means_1024 : {false, true}) {
+    const Rendering r = Render(ShortPeriodSong(zero_means_1024), 2.0);
+    ASSERT_EQ(r.error, "");
+    const char* chip = zero_means_1024 ? "TI" : "Sega";
+    const double zero_level = Rms(r.mono, At(0.125), At(0.75));
+    const double short_level = Rms(r.mono, At(1.125), At(0.75));
+    std::printf("%s %s chip: period 0 RMS %.4f, period %u RMS %.4f\n", name(), chip, zero_level, kInaudiblePeriod,
+                short_level);
+    if (zero_means_1024) {
+      // libgme's own SN76489 ignores the header's flag: there, period 0 is silent on both.
+      if (GetParam() == Source::kVgm) continue;
+      ASSERT_GT(zero_level, 0.01) << "period 0 is (nearly) silent on a TI chip";
+      const double hz = PeakFrequency(r.mono, At(0.125), At(0.75), kRate, 50, 15000);
+      EXPECT_NEAR(hz, ToneHz(1024), 0.005 * ToneHz(1024));
+    } else {
+      EXPECT_LT(zero_level, 0.001) << "period 0 sounds on a Sega chip";
+    }
+    EXPECT_LT(short_level, 0.001) << "period " << kInaudiblePeriod << " sounds on a " << chip << " chip";
   }
 }
 

@@ -111,8 +111,13 @@ std::vector<std::uint8_t> LoopSong(bool looping) {
 
 std::vector<std::uint8_t> NoiseSong() {
   VgmWriter vgm = Silent();
-  vgm.Tone(2, kNoiseTonePeriod).Attenuation(3, 0);
-  vgm.Noise(0x4).Wait(kVgmRate).Noise(0x0).Wait(kVgmRate).Noise(0x3).Wait(kVgmRate);
+  vgm.Attenuation(3, 0);
+  std::uint16_t tone2_period = 0;
+  for (const NoiseSegment& segment : kNoiseSegments) {
+    if (segment.tone2_period != tone2_period) vgm.Tone(2, segment.tone2_period);
+    tone2_period = segment.tone2_period;
+    vgm.Noise(segment.control).Wait(kVgmRate);
+  }
   return vgm.Build();
 }
 
@@ -120,11 +125,27 @@ std::vector<std::uint8_t> SlowPeriodicNoiseSong() {
   VgmWriter vgm = Silent();
   vgm.Tone(2, kSlowNoisePeriod);
   double at = 0;
+  const auto wait_until = [&](double seconds) {
+    vgm.Wait(static_cast<std::uint32_t>((seconds - at) * kVgmRate));
+    at = seconds;
+  };
   for (const double write : kNoiseWriteSeconds) {
-    vgm.Wait(static_cast<std::uint32_t>((write - at) * kVgmRate)).Noise(0x3).Attenuation(3, 0);
-    at = write;
+    if (at < kTone2RewriteSeconds && kTone2RewriteSeconds < write) {
+      wait_until(kTone2RewriteSeconds);
+      vgm.Tone(2, kSlowNoisePeriod);
+    }
+    wait_until(write);
+    vgm.Noise(0x3).Attenuation(3, 0);
   }
-  vgm.Wait(static_cast<std::uint32_t>((1.6 - at) * kVgmRate));
+  wait_until(1.6);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> ShortPeriodSong(bool zero_means_1024) {
+  VgmWriter vgm = Silent();
+  vgm.Sn76489Flags(zero_means_1024 ? 0x01 : 0x00);
+  vgm.Tone(0, 0).Attenuation(0, 0).Wait(kVgmRate);
+  vgm.Attenuation(0, 15).Tone(1, kInaudiblePeriod).Attenuation(1, 0).Wait(kVgmRate);
   return vgm.Build();
 }
 

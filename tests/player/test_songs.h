@@ -37,17 +37,37 @@ constexpr std::array<std::uint16_t, 2> kLoopPeriods = {127, 190};
 constexpr double kLoopSegmentSeconds = 0.5;
 std::vector<std::uint8_t> LoopSong(bool looping);
 
-// One second each of the noise channel alone: white at clock/512, periodic at
-// clock/512, periodic at the rate of tone 2 (N = kNoiseTonePeriod, itself silent).
+// One second each of the noise channel alone, with each control byte of kNoiseSegments in
+// turn and tone 2 (itself silent) at the period given with it.
+struct NoiseSegment {
+  std::uint8_t control;  // bit 2 white, bits 1-0 the shift rate (3: tone 2's)
+  std::uint16_t tone2_period;
+};
 constexpr std::uint16_t kNoiseTonePeriod = 32;
+constexpr std::array<NoiseSegment, 6> kNoiseSegments = {{
+    {0x4, kNoiseTonePeriod},  // white at clock/512
+    {0x0, kNoiseTonePeriod},  // periodic at clock/512
+    {0x3, kNoiseTonePeriod},  // periodic at the rate of tone 2
+    {0x1, kNoiseTonePeriod},  // periodic at clock/1024
+    {0x2, kNoiseTonePeriod},  // periodic at clock/2048
+    {0x7, 16},                // white at the rate of tone 2, as fast as clock/512
+}};
 std::vector<std::uint8_t> NoiseSong();
 
 // Periodic noise at the rate of tone 2 (N = 1023, itself silent: 109.3 shifts a second,
 // a pulse every 146 ms), set at each of kNoiseWriteSeconds (silent before the first);
-// the song ends at 1.6 s.
+// tone 2's period is written again (unchanged) at kTone2RewriteSeconds; the song ends at
+// 1.6 s.
 constexpr std::uint16_t kSlowNoisePeriod = 1023;
 constexpr std::array<double, 2> kNoiseWriteSeconds = {0.5, 1.05};
+constexpr double kTone2RewriteSeconds = 0.8;
 std::vector<std::uint8_t> SlowPeriodicNoiseSong();
+
+// Tone 0 at period 0 for one second, then tone 1 at kInaudiblePeriod (28 kHz) for one
+// second, both at attenuation 0, with the header's flag for TI's chips (a period of 0
+// means 1024) set or not.
+constexpr std::uint16_t kInaudiblePeriod = 4;
+std::vector<std::uint8_t> ShortPeriodSong(bool zero_means_1024);
 
 // Tone 0 (N = 254) routed left only and tone 1 (N = 127) right only, for one second.
 std::vector<std::uint8_t> StereoSong();

@@ -109,6 +109,11 @@ VgmWriter& VgmWriter::Header(std::uint32_t offset, std::uint32_t value) {
   return *this;
 }
 
+VgmWriter& VgmWriter::Sn76489Flags(std::uint8_t flags) {
+  sn76489_flags_ = flags;
+  return *this;
+}
+
 VgmWriter& VgmWriter::RequireVersion(std::uint32_t version) {
   if (version > version_) version_ = version;
   return *this;
@@ -137,6 +142,7 @@ std::vector<std::uint8_t> VgmWriter::Build() const {
   Put32(file, kRateField, kFrameRate);
   file[kSn76489FeedbackField] = kSegaNoiseTaps;
   file[kSn76489ShiftWidthField] = kSegaShiftWidth;
+  file[kSn76489FlagsField] = sn76489_flags_;
   Put32(file, kDataOffsetField, header_size_ - kDataOffsetField);
   for (const auto& [offset, value] : fields_) Put32(file, offset, value);
   return file;

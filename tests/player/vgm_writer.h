@@ -59,6 +59,8 @@ class VgmWriter {
 
   // Sets the 32-bit header field at `offset` (such as another chip's clock).
   VgmWriter& Header(std::uint32_t offset, std::uint32_t value);
+  // The SN76489 flags byte (bit 0: a tone period of 0 means 1024, as on TI's chips).
+  VgmWriter& Sn76489Flags(std::uint8_t flags);
 
   // Raises the version (BCD, 0x151 = 1.51) to `version` if it is lower: the first
   // version that defines a command written.
@@ -79,6 +81,7 @@ class VgmWriter {
   std::uint32_t header_size_;
   std::uint32_t clock_;
   std::uint32_t version_ = 0x151;
+  std::uint8_t sn76489_flags_ = 0;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> fields_;
   std::vector<std::uint8_t> commands_;
   std::uint64_t samples_ = 0;

@@ -7,7 +7,7 @@ NTSC_CLOCK  = 3579545
 
 .org $0100
 init:
-    CLRP                          ; direct page 0
+    CLRP                          ; direct page 0 (its first values come with the image)
     MOV X,#STACK_TOP
     MOV SP,X
     ; The timer runs from the first instruction on, so the time spent setting up counts
@@ -16,20 +16,19 @@ init:
     MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
     MOV T0TARGET,#32              ; timer 0: 8000 / 32 = 250 ticks per second (4 ms)
     MOV CONTROL,#$05              ; timers 0 and 2 on (this restarts their counters)
-    MOV A,#0
-    MOV X,A
-.clear:
-    MOV (X)+,A                    ; clear the variables
-    CMP X,#dp_end
-    BNE .clear
-    MOV A,#$FF
-    MOV X,#7
-.voices:
-    MOV v_owner+X,A
-    DEC X
-    BPL .voices
-    CALL dsp_setup
-    CALL poll                     ; the timer's counter holds 15 ticks (7.5 ms)
+    ; The image starts the DSP with every register 0 but FLG (echo writes off): voices
+    ; silent in GAIN mode, no echo, no noise. What is left: the main volume and the sample
+    ; directory. Main volume 96/128: four tone voices at full level sum to about 28000
+    ; inside the DSP; SPC players amplify the DSP output further (libgme by about 1.28),
+    ; and 96 keeps that sum below full scale there as well.
+    MOV A,#MVOLL
+    MOV Y,#MAIN_VOLUME
+    MOVW DSPADDR,YA
+    MOV A,#MVOLR
+    MOVW DSPADDR,YA
+    MOV A,#DIR
+    MOV Y,#hi(DIRECTORY)
+    MOVW DSPADDR,YA
     CALL read_header
     CALL clocks
     MOV A,!HDR_PSGFLG             ; the PSG: bit 0, a period of 0 means 1024
@@ -37,62 +36,9 @@ init:
     ASL A
     ASL A
     MOV zero_1k,A
-    MOV stereo,#$FF               ; every channel on both sides until a stereo byte
-    MOV A,#$0F                    ; every channel silent until the song sets it
-    MOV regl+1,A
-    MOV regl+3,A
-    MOV regl+5,A
-    MOV regl+7,A
-    MOV psg_dirty,#$55            ; at the first flush: tone periods 0 (muted, or 1024 on
-    SET1 pending.0                ; TI chips), noise control 0
     CALL heap_setup
     JMP finish
-
-; dsp_setup: programs every DSP register the player relies on, from scratch.
-dsp_setup:
-    MOV A,#FLG
-    MOV Y,#$60 | FLG_ECHO_OFF     ; muted while setting up
-    MOVW DSPADDR,YA
-    MOV A,#KOFF
-    MOV Y,#$FF
-    MOVW DSPADDR,YA
-    MOV X,#0
-.global:
-    MOV A,!init_regs+X            ; register, value pairs up to $FF
-    CMP A,#$FF
-    BEQ .voices
-    MOV DSPADDR,A
-    INC X
-    MOV A,!init_regs+X
-    MOV DSPDATA,A
-    INC X
-    BRA .global
-.voices:
-    MOV X,#7                      ; every voice silent, GAIN mode
-.voice:
-    CALL voice_off
-    DEC X
-    BPL .voice
-    MOV A,#KOFF                   ; KOFF must be clear for key-ons to sound; releases
-    MOV Y,#0                      ; are GAIN settings, so it stays clear
-    MOVW DSPADDR,YA
-    MOV A,#FLG
-    MOV Y,#FLG_ECHO_OFF           ; unmuted, echo writes stay off
-    MOVW DSPADDR,YA
-    RET
-
-; Registers set once: echo silent and harmless (muted return, no feedback, no voice sends,
-; writes off, so that its 4-byte buffer, wherever it is, is only read), no pitch
-; modulation, no DSP noise, the sample directory, main volume. The FIR taps only shape the
-; echo return, which EVOL mutes, so they are left as they are.
-; Main volume 96/128: four tone voices at full level sum to about 28000 inside the DSP;
-; SPC players amplify the DSP output further (libgme by about 1.28), and 96 keeps that sum
-; below full scale there as well.
 MAIN_VOLUME = 96
-init_regs:
-    .db MVOLL, MAIN_VOLUME, MVOLR, MAIN_VOLUME, EVOLL, 0, EVOLR, 0, EFB, 0, EON, 0, EDL, 0
-    .db ESA, $FF, PMON, 0, NON, 0, DIR, hi(DIRECTORY)
-    .db $FF
 
 .assert * <= $01F0, "the start-up code runs into the stack"
 

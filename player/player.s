@@ -140,6 +140,18 @@ peak8       = conv_shift + 1
 dp_end      = peak8 + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
+; The direct page's first values come with the image (every other byte is 0).
+.org v_owner
+    .fill 8, $FF                  ; every voice free
+.org stereo
+    .db $FF                       ; every PSG channel on both sides until a stereo byte
+.org regl+1
+    .db $0F, 0, $0F, 0, $0F, 0, $0F  ; every PSG channel silent until the song sets it
+.org psg_dirty
+    .db $55                       ; at the first flush: tone periods 0 (muted, or 1024
+.org pending                      ; on TI chips), noise control 0
+    .db 1
+
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
 ; the stack
 S_PAGE      = $0100

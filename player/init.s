@@ -132,21 +132,14 @@ read_header:
 .start_ok:
     CLRC
     ADC ptr+1,#hi(STREAM)
-    ; the flag groups end at the end-of-file field + 4: the heap starts there
-    MOV heap,#lo(OPLL)
-    MOV heap+1,#hi(OPLL)
-    MOV A,!HDR_EOF+2
-    OR A,!HDR_EOF+3
-    BNE .copies
+    ; the flag groups end at the end-of-file field + 4 (the converter's, below $FFC0): the
+    ; heap starts there
     MOV A,!HDR_EOF
     MOV Y,!HDR_EOF+1
-    MOVW tmp,YA
+    MOVW heap,YA
     MOV A,#4 + lo(STREAM)
     MOV Y,#hi(STREAM)
-    ADDW YA,tmp
-    BCS .copies
-    CMPW YA,heap
-    BCS .copies
+    ADDW YA,heap
     MOVW heap,YA
 .copies:
     ; the YM2413's copies lie above $FFC0, where the stream never goes; the YM2612's and
@@ -176,10 +169,9 @@ read_header:
     MOVW loop_at,YA
     MOVW YA,loop_at
     BEQ .no_loop
-    MOV A,#$1C + lo(STREAM)
+    MOV A,#$1C + lo(STREAM)       ; (a sum past $FFFF ends below the data start)
     MOV Y,#hi(STREAM)
     ADDW YA,loop_at
-    BCS .no_loop
     MOVW loop_at,YA
     CMPW YA,ptr
     BCC .no_loop

@@ -347,6 +347,7 @@ synth_step:
     BCC .rising
     EOR A,#$7F
 .rising:
+    LSR A
     MOV Y,A
     MOV A,!quarter_sine+Y
     MOV Y,carried
@@ -507,12 +508,10 @@ alg_inputs:
 alg_carriers:
     .db $08, $08, $08, $08, $0A, $0E, $0E, $0F, $02
 
-; sin((i + 0.5) * pi / 128) * 255, a quarter of the wave
+; sin((i + 0.5) * pi / 64) * 255, a quarter of the wave
 quarter_sine:
-    .db 3, 9, 16, 22, 28, 34, 41, 47, 53, 59, 65, 71, 77, 83, 89, 95
-    .db 100, 106, 112, 117, 123, 128, 134, 139, 144, 149, 154, 159, 164, 169, 174, 178
-    .db 183, 187, 191, 195, 199, 203, 207, 210, 214, 217, 220, 223, 226, 229, 232, 234
-    .db 237, 239, 241, 243, 245, 247, 248, 249, 251, 252, 253, 253, 254, 255, 255, 255
+    .db 6, 19, 31, 44, 56, 68, 80, 92, 103, 115, 126, 136, 147, 157, 167, 176
+    .db 185, 193, 201, 208, 215, 222, 228, 233, 238, 242, 246, 249, 251, 253, 254, 255
 
 ; waveform_ready: slot `slot` is made: the voices waiting for it play it from their next
 ; loop, at the pitch it needs.

@@ -10,7 +10,15 @@
 ; + 9). A percussive instrument (EG type 0) keeps decaying at its release rate while keyed;
 ; after the key-off it releases at its release rate (sustained) or rate 7, at rate 5 with
 ; the channel's SUS bit.
+;
+; Rhythm mode: channels 6-8 are drum channels, each keyed by its bit of $0E: 6 the bass
+; drum and 8 the tom (tones at their channel's F-number), and the hi-hat, snare and top
+; cymbal noise channels of their own (fm.s). Each drum plays the carrier of its row after
+; the ROM's instruments, at the volume of its nibble of $36-$38.
 OPLL = $FFC0                      ; register r at OPLL + r
+CH_BD = CH_OPLL + 6               ; the first drum channel
+.assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
+.assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
 cmd_ym2413:
     MOV A,[ptr]+Y
@@ -18,354 +26,240 @@ cmd_ym2413:
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
-    CMP X,#$39
-    BCS .skip
-    MOV tmp,A
     CMP X,#$0E
     BEQ .rhythm
-    CMP X,#$20
-    BCC .store
-    CMP X,#$29
-    BCS .store
-    EOR A,!OPLL+X                 ; $20-$28: the key bit turning
-    AND A,#$10
-    BEQ .store
-    CMP X,#$26                    ; (channels 6-8 are drums in rhythm mode)
-    BCC .melody
-    BBS rhythm.5,.store
-.melody:
-    MOV A,tmp
-    MOV !OPLL+X,A
-    MOV A,X
-    SETC
-    SBC A,#$20-CH_OPLL
-    MOV X,A
-    MOV A,tmp
-    AND A,#$10
-    JMP fm_key_pitch
-.store:
-    MOV A,tmp
+    CMP X,#$39
+    BCS .skip
     CMP A,!OPLL+X
     BEQ .skip
     MOV !OPLL+X,A
     CMP X,#$10
     BCC .custom
-    MOV A,X                       ; $10-$38: channel register & 15, kind register >> 4
+    MOV A,X                       ; $10-$38: channel register & 15
     AND A,#$0F
     CMP A,#9
     BCS .skip
-    CLRC
-    ADC A,#CH_OPLL
+    ADC A,#CH_OPLL                ; (carry clear)
+    PUSH A
+    MOV A,#F_PITCH                ; $10-$18: F-number
+    CMP X,#$20
+    BCC .mark
+    MOV A,#F_PITCH | F_PATCH      ; $20-$28: SUS, key, block, F-number bit 8; $30-$38:
+.mark:                            ; instrument and volume (carry set)
+    POP X
+    CALL fm_mark                  ; (keeps the carry)
+    BCC .skip
+    CMP X,#CH_BD                  ; the key bit ($3x: unchanged, and key_change acts on a
+    BCC .key                      ; change only), but not in rhythm mode on channels 6-8:
+    BBS rhythm.5,.skip            ; drums there
+.key:
+    MOV A,!OPLL+$20-CH_OPLL+X
+    AND A,#$10
+    JMP fm_key
+
+; $0E: rhythm mode (bit 5) and the drums' keys (bit 4 BD, 3 SD, 2 TOM, 1 TCY, 0 HH). Each
+; drum channel takes its key, none once rhythm mode ends; melodic mode that goes on keys
+; nothing (only bit 5 of `rhythm` is read).
+.rhythm:
     MOV tmp,A
-    MOV A,X
-    XCN A
-    AND A,#3
-    MOV X,A
-    MOV A,!opll_marks-1+X
-    MOV X,tmp
-    CALL fm_mark
-.skip:
-    JMP next
+    BBS tmp.5,.keys
+    BBC rhythm.5,.skip
+    MOV tmp,#0
+.keys:
+    MOV rhythm,A
+    MOV X,#CH_TCY
+.drum:
+    MOV A,!drum_key-CH_BD+X
+    AND A,tmp
+    CALL key_change
+    DEC X
+    CMP X,#CH_BD
+    BCS .drum
+    BRA .skip
 .custom:
     MOV X,#CH_OPLL+8              ; the custom instrument: every channel that plays it
 .channel:
     MOV A,!OPLL+$30-CH_OPLL+X
-    AND A,#$F0
-    BNE .other
+    CMP A,#$10
+    BCS .other
     MOV A,#F_PATCH
     CALL fm_mark
 .other:
     DEC X
     CMP X,#CH_OPLL
     BCS .channel
+.skip:
     JMP next
 
-; $0E: rhythm mode (bit 5) and the drums' keys (bit 4 BD, 3 SD, 2 TOM, 1 TCY, 0 HH): each
-; key that turns keys its drum; leaving rhythm mode keys them all off.
-.rhythm:
-    MOV A,tmp
-    BBS tmp.5,.drums
-    MOV A,#0
-.drums:
-    EOR A,rhythm
-    AND A,#$1F
-    MOV tmp+1,A                   ; the keys that turn
-    MOV A,tmp
-    MOV rhythm,A
-    MOV X,#0
-.drum:
-    LSR tmp+1
-    BCC .same_key
-    MOV A,!bit_of+X
-    AND A,tmp
-    PUSH X
-    PUSH A
-    MOV A,!drum_channel+X
-    MOV X,A
-    MOV A,#F_PATCH | F_PITCH      ; (a drum's patch and pitch are its own)
-    CALL fm_mark
-    POP A
-    CALL key_change
-    POP X
-.same_key:
-    INC X
-    CMP X,#5
-    BNE .drum
-    JMP next
-
-drum_channel:                     ; HH, TCY, TOM, SD, BD (key bits 0-4)
-    .db CH_HH, CH_TCY, CH_OPLL+8, CH_SD, CH_OPLL+6
-
-opll_marks:                       ; $1x, $2x, $3x
-    .db F_PITCH, F_PITCH | F_PATCH, F_PATCH | F_LEVEL
-
-; fm_key_pitch: fm_key for a key register that also holds the block and F-number: the
-; pitch is marked too.
-fm_key_pitch:
-    PUSH A
-    MOV A,#F_PITCH | F_PATCH
-    CALL fm_mark
-    POP A
-    JMP fm_key
-
-; load_opll: the work record of YM2413 channel `sub`.
-load_opll:
-    MOV X,sub
-    CMP X,#6                      ; in rhythm mode channels 6 and 8 are the bass drum and
-    BCC .melodic                  ; the tom, each with its patch and volume
-    BBC rhythm.5,.melodic
-    CMP X,#7
-    BEQ .melodic
-    CMP X,#6
-    BEQ .bass_drum
-    MOV A,!OPLL+$38               ; the tom: ch 8's modulator as a tone (a carrier here)
+; load_noise_drum: the work record of noise drum `channel` (hi-hat, snare, top cymbal),
+; without key scaling or SUS; fm_channel gives it the noise.
+load_noise_drum:
+    MOV X,channel
+    MOV opll_sus,#0
+; opll_drum: the work record of drum channel X (opll_sus set): its row, its volume.
+opll_drum:
+    MOV A,!drum_volume-CH_BD+X
+    LSR A
+    MOV Y,A
+    MOV A,!OPLL+Y
+    BCC .low
     XCN A
-    MOV Y,#lo(opll_tom)
-    BRA .drum
-.bass_drum:
-    MOV A,!OPLL+$36
-    MOV Y,#lo(opll_bd)
-.drum:
-    MOV reg_ptr,Y
-    MOV reg_ptr+1,#hi(opll_bd)
-    AND A,#$0F
-    BRA .volume
-.melodic:
-    MOV A,!OPLL+$30+X             ; the instrument's 8 bytes
-    XCN A
-    AND A,#$0F
-    BEQ .custom
-    DEC A
-    ASL A
-    ASL A
-    ASL A
+.low:
+    PUSH A
+    MOV A,!drum_row-CH_BD+X
     CLRC
-    ADC A,#lo(opll_rom)
-    MOV reg_ptr,A
-    MOV A,#hi(opll_rom)
-    ADC A,#0
-    MOV reg_ptr+1,A
-    BRA .patch
-.custom:
-    MOV reg_ptr,#lo(OPLL)
-    MOV reg_ptr+1,#hi(OPLL)
-.patch:
-    MOV A,!OPLL+$30+X             ; the volume: the carrier's TL, 4 steps of 0.75 dB each
-.volume:
+    BRA opll_row
+
+; load_opll: the work record of YM2413 channel `channel`.
+load_opll:
+    MOV X,channel
+    MOV A,!OPLL+$20-CH_OPLL+X
+    MOV opll_sus,A
+    BBC rhythm.5,opll_melodic
+    CMP X,#CH_BD
+    BCS opll_drum
+; opll_melodic: the work record of melodic channel X (opll_sus set): its instrument, its
+; volume.
+opll_melodic:
+    MOV A,!OPLL+$30-CH_OPLL+X
+    PUSH A
+    AND A,#$F0
+    BNE .rom
+    MOV A,#lo(OPLL + 1)           ; 0: the custom instrument
+    MOV Y,#hi(OPLL + 1)
+    BRA opll_patch
+.rom:
+    LSR A
+; opll_row: A = 8 * (row + 1) (carry clear): reg_ptr = the row's carrier bytes.
+opll_row:
+    ADC A,#lo(opll_rom - 7)
+    MOV Y,#hi(opll_rom - 7)
+    BCC opll_patch
+    INC Y
+; opll_patch: YA = an instrument's carrier bytes (the modulator's one before), the volume
+; on the stack: the work record.
+opll_patch:
+    MOVW reg_ptr,YA
+    POP A                         ; the volume: the carrier's TL, 4 steps of 0.75 dB each
     AND A,#$0F
     ASL A
     ASL A
     MOV !w_tl+1,A
-    MOV A,!OPLL+$20+X             ; key scaling base: block * 2 + F-number bit 8
-    AND A,#$0F
-    MOV key_code,A
-    MOV A,!OPLL+$20+X
-    MOV opll_sus,A
     MOV w_alg,#8
     MOV w_pan,#$C0
-    MOV Y,#3
-    MOV A,[reg_ptr]+Y
-    AND A,#7
-    MOV w_fb,A
-    MOV A,[reg_ptr]+Y             ; bit 3 the modulator's half sine, bit 4 the carrier's
-    LSR A
-    LSR A
-    LSR A
-    AND A,#3
-    MOV w_wave,A
-    MOV Y,#2
-    MOV A,[reg_ptr]+Y
-    AND A,#$3F
-    MOV !w_tl,A
-    MOV A,#$7F                    ; operators 3 and 4 silent
-    MOV !w_tl+2,A
-    MOV !w_tl+3,A
-    MOV A,#2
-    MOV !w_cyc2+2,A
-    MOV !w_cyc2+3,A
     MOV X,#1
 .op:
-    MOV A,X                       ; byte 0/1: EG type (bit 5), KSR (bit 4), multiple
-    MOV Y,A
+    MOV Y,#0                      ; byte 0/1: EG type (bit 5), KSR (bit 4), multiple
     MOV A,[reg_ptr]+Y
     MOV tmp,A
-    AND A,#$0F
-    MOV Y,A
-    MOV A,!opll_multiple+Y
+    AND A,#$0F                    ; the multiple as cycles a period in halves: 1/2, 1-10,
+    ASL A                         ; then 10, 12, 12, 15, 15
+    BNE .whole
+    INC A
+.whole:
+    CMP A,#22
+    BCC .cycles
+    AND A,#$FC
+    CMP A,#28
+    BCC .cycles
+    MOV A,#30
+.cycles:
     MOV !w_cyc2+X,A
-    MOV A,key_code                ; key scaling: (block * 2 + F8) >> 2, or all of it with KSR
+    MOV !w_cyc2+2+X,A             ; (operators 3 and 4: silent)
+    MOV A,#$7F
+    MOV !w_tl+2+X,A
+    MOV A,opll_sus                ; key scaling: block * 2 + F8, or that / 4 without KSR
+    AND A,#$0F
     BBS tmp.4,.ksr
     LSR A
     LSR A
 .ksr:
     MOV ks_add,A
-    MOV A,X                       ; byte 4/5: attack, decay
-    CLRC
-    ADC A,#4
-    MOV Y,A
+    MOV Y,#4                      ; byte 4/5: attack, decay
     MOV A,[reg_ptr]+Y
-    PUSH A
-    XCN A
-    AND A,#$0F
-    MOV Y,#9
-    CALL opll_rate
+    CALL opll_attack
     MOV !w_ar+X,A
-    POP A
-    AND A,#$0F
-    MOV Y,#6
-    CALL opll_rate
-    MOV !w_d1r+X,A
-    MOV A,X                       ; byte 6/7: sustain level, release
-    CLRC
-    ADC A,#6
-    MOV Y,A
     MOV A,[reg_ptr]+Y
-    PUSH A
+    CALL opll_decay
+    MOV !w_d1r+X,A
+    MOV Y,#6                      ; byte 6/7: sustain level, release
+    MOV A,[reg_ptr]+Y
     XCN A
     AND A,#$0F
     MOV !w_d1l+X,A
-    POP A
-    AND A,#$0F                    ; release: RR when sustained, else rate 7; rate 5 with SUS
-    BBS tmp.5,.sustained
-    MOV Y,#6                      ; percussive: its second decay is the release rate
-    PUSH A
-    CALL opll_rate
-    MOV !w_d2r+X,A
-    POP A
-    MOV A,#7
-    BRA .release
-.sustained:
-    PUSH A
+    MOV A,[reg_ptr]+Y
+    MOV Y,#7                      ; percussive: decays at RR while keyed, released at 7
+    BBC tmp.5,.second
+    MOV Y,A                       ; sustained: held while keyed, released at RR
     MOV A,#0
+.second:
+    CALL opll_decay
     MOV !w_d2r+X,A
-    POP A
-.release:
-    BBC opll_sus.5,.rr
+    MOV A,Y
+    BBC opll_sus.5,.rr            ; SUS: released at rate 5
     MOV A,#5
 .rr:
-    MOV Y,#6
-    CALL opll_rate
+    CALL opll_decay
     MOV !w_rr+X,A
+    DECW reg_ptr
     DEC X
     BPL .op
+    MOV Y,#3                      ; (reg_ptr: one before the modulator's) byte 2: its TL
+    MOV A,[reg_ptr]+Y
+    AND A,#$3F
+    MOV !w_tl,A
+    INC Y                         ; byte 3: half sine (bit 4 carrier, 3 modulator; bits 7-5
+    MOV A,[reg_ptr]+Y             ; land on operators 3 and 4, silent, and past), feedback
+    AND A,#7
+    MOV w_fb,A
+    MOV A,[reg_ptr]+Y
+    LSR A
+    LSR A
+    LSR A
+    MOV w_wave,A
     RET
 
-; opll_rate: A = a 4-bit rate, Y = the offset to the YM2612's scale; returns R = 4 * rate +
-; ks_add + Y (at most 63), 0 for rate 0.
+; opll_attack: A = a register with a 4-bit rate in bits 7-4; returns R = 4 * rate + 9 +
+; the key scaling (at most 63), 0 for rate 0. opll_decay: the same for bits 3-0, + 6.
+; Both keep X and Y.
+opll_attack:
+    XCN A
+    AND A,#$0F
+    BEQ opll_rate_done
+    ASL A
+    ASL A
+    ADC A,#3                      ; (carry clear)
+    BRA opll_rate
+opll_decay:
+    AND A,#$0F
+    BEQ opll_rate_done
+    ASL A
+    ASL A
+; opll_rate: A = 4 * a rate (carry clear); returns it + 6 + ks_add, at most 63.
 opll_rate:
-    CMP A,#0
-    BEQ .done
-    ASL A
-    ASL A
-    CLRC
-    ADC A,ks_add
-    MOV tmp+1,A
-    MOV A,Y
-    CLRC
-    ADC A,tmp+1
-    CMP A,#64
-    BCC .done
-    MOV A,#63
-.done:
+    ADC A,#6
+    JMP scaled_rate
+opll_rate_done:
     RET
-
-; The multiple (0-15) as cycles a period in halves: 1/2, 1-10, 10, 12, 12, 15, 15.
-opll_multiple:
-    .db 1, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 20, 24, 24, 30, 30
 
 ; pitch_opll: pitch64 of YM2413 channel `sub`.
 pitch_opll:
-    MOV X,sub
-    MOV A,!OPLL+$10+X
-    MOV fnum,A
-    MOV A,!OPLL+$20+X
-    MOV tmp,A
-    AND A,#1
-    MOV fnum+1,A
     MOVW YA,kf_opll
     MOVW kf,YA
-    MOV A,tmp
+    MOV X,sub
+    MOV A,!OPLL+$10+X             ; F-number bits 7-0
+    MOV fnum,A
+    MOV A,!OPLL+$20+X             ; bit 0 the F-number's bit 8, bits 3-1 the block
     LSR A
+    MOV fnum+1,#0
+    ROL fnum+1
     AND A,#7
     JMP fnum_pitch
-
-; load_noise_drum: the work record of a noise drum (hi-hat, snare, top cymbal): operator 4
-; alone with the drum's envelope (percussive) and volume; fm_channel gives it the noise.
-load_noise_drum:
-    MOV X,sub
-    MOV w_alg,#7
-    MOV w_pan,#$C0
-    MOV A,#$7F
-    MOV !w_tl,A
-    MOV !w_tl+1,A
-    MOV !w_tl+2,A
-    MOV A,!drum_volume+X          ; its volume nibble (bit 7: the high one)
-    MOV tmp,A
-    AND A,#$7F
-    MOV Y,A
-    MOV A,!OPLL+Y
-    BBC tmp.7,.low
-    XCN A
-.low:
-    AND A,#$0F
-    ASL A
-    ASL A
-    MOV !w_tl+3,A
-    MOV key_code,#0
-    MOV ks_add,#0
-    MOV A,!drum_envelope+X        ; attack, decay
-    PUSH A
-    XCN A
-    AND A,#$0F
-    MOV Y,#9
-    CALL opll_rate
-    MOV !w_ar+3,A
-    POP A
-    AND A,#$0F
-    MOV Y,#6
-    CALL opll_rate
-    MOV !w_d1r+3,A
-    MOV A,!drum_release+X         ; sustain level, release; percussive: release rate
-    PUSH A                        ; while keyed, rate 7 after
-    XCN A
-    AND A,#$0F
-    MOV !w_d1l+3,A
-    POP A
-    AND A,#$0F
-    MOV Y,#6
-    CALL opll_rate
-    MOV !w_d2r+3,A
-    MOV A,#7
-    MOV Y,#6
-    CALL opll_rate
-    MOV !w_rr+3,A
-    RET
 
 ; drum_noise: X = the voice of the noise drum `sub`: the white noise at the drum's
 ; pitch (the square while the noise is still being made).
 drum_noise:
     MOVW YA,white_noise
-    CMP Y,#0
     BNE .noise
     MOV A,#lo(square)
     MOV Y,#hi(square)
@@ -377,27 +271,30 @@ drum_noise:
     MOV A,#0
     JMP voice_pitch
 
-; The drums as the chip's ROM has them: HH, SD, TCY.
-drum_volume:                      ; their volume register (bit 7: its high nibble)
-    .db $B7, $37, $38
-drum_envelope:
-    .db $C8, $D8, $AA
-drum_release:
-    .db $A7, $48, $55
-drum_pitch_hi:                    ; the noise sample's pitch (high byte): bright, darker
+drum_pitch_hi:                    ; HH, SD, TCY: the noise's pitch (high byte)
     .db $3F, $10, $30
 
-; The rhythm patches of channels 6 (bass drum) and 8 (the tom, its modulator as the
-; carrier: multiple 5, attack 15, decay 8, sustain 5, release 9).
-opll_bd:
-    .db $01, $01, $18, $0F, $DF, $F8, $6A, $6D
-opll_tom:
-    .db $01, $05, $3F, $00, $F0, $F8, $00, $59
-.assert hi(opll_tom) == hi(opll_bd), "the rhythm patches share a page"
+; The drum channels (the bass drum, channel 7 as the snare, the tom, the hi-hat, the snare,
+; the top cymbal): their key bit, their volume (register * 2, + 1 for the high nibble) and
+; where their carrier's bytes start in the drums' rows (opll_row's A: 8 * 15 + 7 + the
+; offset from the first drum row).
+drum_key:
+    .db $10, 0, $04, $01, $08, $02
+drum_volume:
+    .db $36 * 2, $37 * 2, $38 * 2 + 1, $37 * 2 + 1, $37 * 2, $38 * 2
+drum_row:
+    .db 8 * 15 + 7 + 1, 8 * 15 + 7 + 9, 8 * 15 + 7 + 16, 8 * 15 + 7 + 8, 8 * 15 + 7 + 9
+    .db 8 * 15 + 7 + 15
 
 ; The YM2413's instruments 1-15 as read off the chip: modulator/carrier flags and
 ; multiple, modulator key scaling level and TL, carrier key scaling level, waves and
-; feedback, attack/decay, sustain level/release.
+; feedback, attack/decay, sustain level/release. Then the drums' rows, each read from the
+; byte drum_row names as a carrier (its modulator from the byte before, its modulator's
+; TL one after, its waves and feedback two after): the bass drum's row as the ROM has it
+; (from byte 1); the ROM's channel 7 row, from byte 0 the hi-hat, from byte 1 the snare;
+; the tom's bytes after it (multiple 5, attack 15, decay 8, sustain 5, release 9; its
+; modulator's TL 63: silent), its free bytes the top cymbal's, read from the channel 7
+; row's byte 7 (percussive, attack 10, decay 10, sustain 5, release 5).
 opll_rom:
     .db $71, $61, $1E, $17, $D0, $78, $00, $17
     .db $13, $41, $1A, $0D, $D8, $F7, $23, $13
@@ -414,3 +311,6 @@ opll_rom:
     .db $61, $50, $0C, $05, $C2, $F5, $20, $42
     .db $01, $01, $55, $03, $C9, $95, $03, $02
     .db $61, $41, $89, $03, $F1, $E4, $40, $13
+    .db $01, $01, $18, $0F, $DF, $F8, $6A, $6D
+    .db $01, $01, $00, $00, $C8, $D8, $A7, $48
+    .db $05, $3F, $00, $AA, $F8, $55, $59

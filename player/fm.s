@@ -120,11 +120,14 @@ fm_channel:
     CALL drum_noise
     BRA .off
 .waveform:
+    CALL note_pitch               ; (a high note takes a waveform of two periods)
     CALL channel_waveform
-    SET1 events.4                 ; the pitch again: the waveform may span two periods
+    BRA .set_pitch
 .pitch:
     BBC events.4,.off             ; F_PITCH
-    CALL channel_pitch
+    CALL note_pitch
+.set_pitch:
+    CALL set_pitch
 .off:
     BBS events.0,.done            ; still keyed: the note sounds on
     MOV A,events
@@ -188,12 +191,12 @@ loaders:
 pitchers:
     .dw pitch_opn, pitch_opm, pitch_opll
 
-; channel_pitch: the chip's pitch for `channel` (pitch64: the DSP pitch of a 64-sample
-; period), halved when the waveform spans two periods, to the voice; at most the DSP's
-; top pitch (a period above 2000 Hz, beyond any note of the chips' usual range).
+; channel_pitch: the chip's pitch for `channel` (note_pitch), to its voice (set_pitch).
 channel_pitch:
-    CALL channel_chip
-    CALL .pitch
+    CALL note_pitch
+; set_pitch: pitch64 to the voice, halved when its waveform spans two periods; at most the
+; DSP's top pitch.
+set_pitch:
     MOV X,voice
     MOV A,v_slot+X
     CALL slot_address
@@ -210,7 +213,10 @@ channel_pitch:
     MOV Y,#$3F
 .set:
     JMP voice_pitch
-.pitch:
+
+; note_pitch: pitch64, the DSP pitch of a 64-sample period at the note of `channel`.
+note_pitch:
+    CALL channel_chip
     JMP [!pitchers+X]
 
 ; note_level: the note's loudness (0-127, the VOL of its louder side) from the loudest
@@ -473,7 +479,8 @@ fnum_pitch:
     MOV pitch64+1,A
     RET
 
-; build_signature: sig from the work record, after note_level (carriers, note_tl).
+; build_signature: sig from the work record, after note_level (carriers, note_tl) and
+; note_pitch (pitch64).
 build_signature:
     MOV A,w_fb
     XCN A
@@ -547,6 +554,11 @@ build_signature:
     MOV sig+5+X,A
     DEC X
     BPL .op
+    MOV A,pitch64+1               ; a note above the DSP's top pitch for one period
+    CMP A,#$40
+    BCC .period
+    SET1 sig.7
+.period:
     BBS sig.7,.done
     MOV X,#3
 .halve:

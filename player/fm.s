@@ -199,10 +199,33 @@ channel_pitch:
 set_pitch:
     MOV X,voice
     MOV A,v_slot+X
+    BNE .slot
+    CMP A,v_want+X
+    BEQ .slot
+    MOV X,main_op                 ; the sine stands in for a waveform being made: at the
+    MOV A,!w_cyc2+X               ; loudest carrier's frequency
+    MOV Y,A
+    MOV X,A
+    MOV A,pitch64
+    MUL YA
+    MOVW tmp,YA
+    MOV A,pitch64+1
+    MOV Y,A
+    MOV A,X
+    MUL YA
+    CLRC
+    ADC A,tmp+1
+    MOV Y,A
+    MOV A,tmp
+    MOVW pitch64,YA               ; (in halves: halved below, as for two periods)
+    MOV X,voice
+    BRA .half
+.slot:
     CALL slot_address
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y            ; bit 7: the waveform spans two periods
     BPL .whole
+.half:
     LSR pitch64+1
     ROR pitch64
 .whole:

@@ -24,9 +24,10 @@ DAC_RUN    = 0                    ; dac_flags bits
 DAC_START  = 1
 DAC_STOP   = 2
 DAC_STREAM = 3
-DAC_VOL    = 112
+DAC_WROTE  = 4                    ; a DAC write since the last tick
+DAC_VOL    = 88
 DAC_AHEAD  = 128                  ; samples of waits that DAC writes may take at once
-DAC_SPAN   = 64                   ; samples of their own waits that give writes a rate
+DAC_SPAN   = 96                   ; samples of their own waits that give writes a rate
 BRR_HEADER = $A0                  ; range 10, filter 0
 CONV_GROUPS = 4                   ; BRR blocks made a background step (about 1.8 ms)
 
@@ -113,23 +114,22 @@ dac_convert_step:
     INCW conv_src
     CMP Y,#8
     BNE .pair
+    MOV Y,#0
     MOV A,#BRR_HEADER             ; the header last: at a block's start it lies on the
     DECW conv_left                ; first sample
     BNE .header
     INC conv_block
-    OR A,#1                       ; the data block's last: end
+    MOV X,#1                      ; (the step ends with the data block)
+    OR A,#1                       ; its last BRR block: end
 .header:
-    MOV Y,#0
     MOV [conv_dst]+Y,A
-    MOV A,#8
-    ADDW YA,conv_src
-    MOVW conv_src,YA
     MOV A,#9
-    MOV Y,#0
     ADDW YA,conv_dst
     MOVW conv_dst,YA
-    MOVW YA,conv_left
-    BEQ .done
+    MOV A,#8
+    MOV Y,#0
+    ADDW YA,conv_src
+    MOVW conv_src,YA
     DEC X
     BNE .again
     RET
@@ -175,32 +175,25 @@ cmd_dac_write:
     DBNZ entries,.peek
     BRA .group_end
 .start:
-    SET1 dac_flags.DAC_RUN        ; the voice starts at this byte (Y is the stream's), at
-    MOV A,dac_pos                 ; the flush of its wait
-    MOV dac_start,A
-    MOV A,dac_pos+1
-    MOV dac_start+1,A
-    SET1 dac_flags.DAC_START
-    SET1 pending.2
+    SET1 dac_flags.DAC_RUN        ; the voice starts at this byte, at the flush of its wait
+    PUSH Y
+    CALL dac_start_at_pos
+    POP Y
     BRA .wait
 .last:
     INC entries                   ; (the entry is counted where it is taken)
 .wait:
-    MOV A,Y                       ; the writes taken move the position on
-    SETC
+    MOV A,Y                       ; the writes taken move the position on, and give the
+    SETC                          ; rate (dac_tick)
     SBC A,tmp+1
     INC A
-    MOV tmp+1,A
-    MOV dac_run_writes,A          ; for the rate (dac_tick)
-    MOV dac_run_span,tmp
-    CLRC
-    ADC A,dac_writes
-    MOV dac_writes,A
-    MOV A,tmp+1
+    MOV dac_run_writes,A
     CLRC
     ADC A,dac_pos
     MOV dac_pos,A
     ADC dac_pos+1,#0
+    MOV dac_run_span,tmp
+    SET1 dac_flags.DAC_WROTE
     MOV A,#0
     JMP add_wait
 
@@ -263,11 +256,8 @@ cmd_stream_rate:
     MOV A,[ptr]+Y
     MOV Y,#131
     MUL YA
-    CLRC
-    ADC A,tmp
-    BCC .sum
-    INC Y
-.sum:
+    MOV tmp+1,#0
+    ADDW YA,tmp
     MOVW dac_stream_pitch,YA      ; f * 131 / 256
     ASL A                         ; / 128: f / 250
     MOV A,Y
@@ -298,17 +288,15 @@ divide_num:
     MOV num,A
     RET
 
-; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a ($FFFFFFFF: where
-; the stream is), for l writes (mode 1), l ms (mode 2), or to the block's end (mode 3; 0
+; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a ($FFFFFFFF, or
+; any a beyond the 16-bit address space by its top byte $FF: where the stream is), for l writes (mode 1), l ms (mode 2), or to the block's end (mode 3; 0
 ; keeps the last length). Lengths become 4 ms ticks: writes / (f / 250), ms / 4.
 cmd_stream_start:
     CALL normalize
-    MOV Y,#3
+    MOV Y,#4
     MOV A,[ptr]+Y
-    INC Y
-    AND A,[ptr]+Y
     INC A
-    BEQ .length                   ; $FFFF: where the stream is
+    BEQ .length                   ; $FFxxxxxx: where the stream is
     MOV Y,#1
     MOV A,[ptr]+Y
     MOV dac_pos,A
@@ -372,14 +360,16 @@ cmd_stream_block:
 ; stream_start: a stream starts at dac_pos, at the next flush, when the stream commands
 ; drive the DAC.
 stream_start:
-    BBC dac_flags.DAC_STREAM,.off
-    MOVW YA,dac_pos
-    MOVW dac_start,YA
+    BBC dac_flags.DAC_STREAM,dac_started
     MOVW YA,dac_stream_pitch
     MOVW dac_pitch,YA
+; dac_start_at_pos: the DAC's voice starts at dac_pos, at the next flush.
+dac_start_at_pos:
+    MOVW YA,dac_pos
+    MOVW dac_start,YA
     SET1 dac_flags.DAC_START
     SET1 pending.2
-.off:
+dac_started:
     RET
 
 ; cmd_stream_stop: $94 ss.
@@ -400,17 +390,12 @@ dac_flush:
     CLR1 dac_flags.DAC_STOP
     CALL dac_release
 .start:
-    BBS dac_flags.DAC_START,.find
-    RET
-.drop:
+    BBC dac_flags.DAC_START,.done
     CLR1 dac_flags.DAC_START
-.done:
-    RET
-.find:
     MOV X,dac_block_count         ; the last block that starts at or before the position
 .block:
     DEC X
-    BMI .drop
+    BMI .done
     MOV A,dac_start
     SETC
     SBC A,!dac_off_lo+X
@@ -418,26 +403,23 @@ dac_flush:
     MOV A,dac_start+1
     SBC A,!dac_off_hi+X
     BCC .block
+    LSR A                         ; its group g of 16 samples there, and 8g
     MOV tmp+1,A
-    MOV Y,#4                      ; its group of 16 samples there
-.sixteenth:
+    ROR tmp
+    MOVW YA,tmp
+    AND A,#$F8
+    MOVW sample,YA
+    MOV Y,#3
+.eighth:
     LSR tmp+1
     ROR tmp
-    DBNZ Y,.sixteenth
+    DBNZ Y,.eighth
     MOV A,tmp                     ; none (past the block's groups): nothing to play
     CMP A,!dac_groups_lo+X
     MOV A,tmp+1
     SBC A,!dac_groups_hi+X
-    BCS .drop
-    MOV A,tmp+1                   ; its BRR block: data + 9 * group
-    MOV Y,#9
-    MUL YA
-    MOV Y,A
-    MOV A,#0
-    MOVW sample,YA
-    MOV A,tmp
-    MOV Y,#9
-    MUL YA
+    BCS .done
+    MOVW YA,tmp                   ; its BRR block: data + 9g
     ADDW YA,sample
     MOVW tmp,YA
     MOV A,!dac_data_hi+X
@@ -445,15 +427,13 @@ dac_flush:
     MOV A,!dac_data_lo+X
     ADDW YA,tmp
     MOVW tmp,YA
-    CMP X,conv_block              ; converted: a block before the one being converted,
-    BCC .ready                    ; or below the conversion in it; else what it waits for
-    MOV dac_wait_block,X          ; is kept for dac_tick
+    CMPW YA,conv_dst              ; converted: below the conversion (it goes through the
+    BCC .ready                    ; blocks in the order of their addresses); else it waits
     MOVW dac_wait_brr,YA
-    BNE .done
-    CMPW YA,conv_dst
-    BCS .done
+    SET1 dac_flags.DAC_START
+.done:
+    RET
 .ready:
-    CLR1 dac_flags.DAC_START
     MOV alloc_level,#DAC_VOL
     MOV A,#CH_DAC
     CALL alloc_voice
@@ -462,14 +442,10 @@ dac_flush:
     CALL voice_sample
     MOVW YA,dac_pitch
     CALL voice_pitch
-    MOV A,X                       ; GAIN direct, full
-    XCN A
-    OR A,#V_ADSR1
-    MOV Y,#0
-    MOVW DSPADDR,YA
-    OR A,#V_GAIN
-    MOV Y,#$7F
-    MOVW DSPADDR,YA
+    MOV Y,#$7F                    ; GAIN direct, full, ADSR off (as a release sets them),
+    CALL voice_release            ; and the level that ranks it among the voices again
+    MOV A,#DAC_VOL
+    MOV v_level+X,A
     MOV voice,X                   ; its volume: channel 6's pan as both sides
     MOV note_vol,#DAC_VOL
     MOV w_pan,#$C0
@@ -498,42 +474,31 @@ dac_release:
 ; at once, averaged with the last pitch; a stream's length counts down.
 dac_tick:
     BBC dac_flags.DAC_START,.started
-    MOV A,dac_wait_block
-    CMP A,conv_block
-    BCC .retry
-    BNE .started
     MOVW YA,dac_wait_brr
     CMPW YA,conv_dst
     BCS .started
-.retry:
     SET1 pending.2
     CALL flush
 .started:
     BBC dac_flags.DAC_RUN,.stream
-    MOV A,dac_writes
-    BEQ .stopped
-    MOV dac_writes,#0
+    BBC dac_flags.DAC_WROTE,.stopped
+    CLR1 dac_flags.DAC_WROTE
     MOV A,dac_run_span
     CMP A,#DAC_SPAN
     BCC .done
     MOV X,A
     MOV dac_run_span,#0
-    MOV A,dac_run_writes
-    MOV Y,#hi(5645)
-    MUL YA
-    MOVW num+1,YA
-    MOV A,dac_run_writes
-    MOV Y,#lo(5645)
-    MUL YA
-    MOV num,A
-    MOV A,Y
-    CLRC
-    ADC A,num+1
-    MOV num+1,A
-    ADC num+2,#0
-    MOV num+3,#0
-    CALL divide_num
-    MOVW YA,num
+    MOV A,#lo(4 * 5645)           ; (the quotient fits: DAC_SPAN > 88)
+    MOV Y,#hi(4 * 5645)
+    DIV YA,X
+    MOV Y,dac_run_writes
+    MUL YA                        ; 4 * the new pitch
+    MOVW tmp,YA
+    LSR tmp+1
+    ROR tmp
+    LSR tmp+1
+    ROR tmp
+    MOVW YA,tmp
     ADDW YA,dac_pitch
     MOVW dac_pitch,YA
     LSR dac_pitch+1
@@ -552,11 +517,8 @@ dac_tick:
     MOV X,ticks4
 .count:
     DECW dac_length
-    BEQ .over
+    BEQ .stopped
     DEC X
     BNE .count
 .done:
     RET
-.over:
-    CLR1 dac_flags.DAC_START
-    JMP dac_release

@@ -123,9 +123,8 @@ sig_hash    = queued + 1          ; the sum of sig's bytes
 slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
 ; DAC
 dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start waits, 2 a stop, 3
-                                  ; the stream commands drive the DAC, 4 the writes' rate is known
-dac_writes  = dac_flags + 1       ; writes since the last 4 ms tick
-dac_pos     = dac_writes + 1      ; word: the DAC position in the bank
+                                  ; the stream commands drive the DAC, 4 a write since the tick
+dac_pos     = dac_flags + 1       ; word: the DAC position in the bank
 dac_start   = dac_pos + 2         ; word: where the voice starts
 dac_pitch   = dac_start + 2       ; word
 dac_stream_pitch = dac_pitch + 2  ; word: the stream's rate
@@ -137,8 +136,7 @@ conv_block  = dac_bank_end + 2    ; the data block being converted
 conv_left   = conv_block + 1      ; word: its 16-sample groups still to convert
 conv_src    = conv_left + 2       ; word
 conv_dst    = conv_src + 2        ; word
-dac_wait_block = conv_dst + 2     ; the block of a start that waits
-dac_wait_brr = dac_wait_block + 1 ; word: the BRR block that it waits for
+dac_wait_brr = conv_dst + 2       ; word: the BRR block that a start waits for
 dac_run_writes = dac_wait_brr + 2 ; the last stretch of writes taken at once
 dac_run_span = dac_run_writes + 1 ; and the samples of their waits
 dp_end      = dac_run_span + 1

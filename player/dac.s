@@ -323,6 +323,8 @@ cmd_stream_start:
 .divide:
     CALL divide_num
     MOVW YA,num
+    BNE .set
+    INC A                         ; (at least a tick: 0 would be no limit)
     BRA .set
 .to_end:
     MOV A,#0
@@ -487,7 +489,6 @@ dac_tick:
     CMP A,#DAC_SPAN
     BCC .done
     MOV X,A
-    MOV dac_run_span,#0
     MOV A,#lo(4 * 5645)           ; (the quotient fits: DAC_SPAN > 88)
     MOV Y,#hi(4 * 5645)
     DIV YA,X

@@ -26,10 +26,10 @@ DAC_STOP   = 2
 DAC_STREAM = 3
 DAC_WROTE  = 4                    ; a DAC write since the last tick
 DAC_VOL    = 88
-DAC_AHEAD  = 128                  ; samples of waits that DAC writes may take at once
+DAC_AHEAD  = 160                  ; samples of waits that DAC writes may take at once
 DAC_SPAN   = 96                   ; samples of their own waits that give writes a rate
 BRR_HEADER = $A0                  ; range 10, filter 0
-CONV_GROUPS = 4                   ; BRR blocks made a background step (about 1.8 ms)
+CONV_GROUPS = 5                   ; BRR blocks made a background step (about 2.3 ms)
 
 ; dac_data_block: the stream is at a data block (ptr: at its 0x66): a PCM bank block is
 ; remembered (offset in the bank, 16-sample groups, address) for the conversion; its type

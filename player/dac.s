@@ -5,16 +5,17 @@
 ; stream reaches it, in order: every 16 unsigned 8-bit samples become one 9-byte BRR block
 ; written over the block's own start, which stays ahead of the writing. Each nibble is its
 ; sample's top four bits (range 10, filter 0: about an FM channel's full scale), which costs
-; about 0.45 ms per 16 samples; the last BRR block of a data block carries the end flag, so
-; a voice stops there, and a data block's last few samples that do not fill a BRR block are
-; left out. A start waits until the conversion has passed its position: it is tried again
-; every 4 ms and sounds as soon as its samples are ready (the conversion outruns the voice).
+; about 0.47 ms per 16 samples, three times as fast as drums play; the last BRR block of a
+; data block carries the end flag, so a voice stops there, and a data block's last few
+; samples that do not fill a BRR block are left out. A start waits until the conversion has
+; passed its position: it is tried again every 4 ms and sounds as soon as its samples are
+; ready (then the conversion stays ahead of the voice).
 ;
 ; A song drives the DAC in two ways:
 ;   0x80-0x8F write the bank byte at the DAC position and wait; 0xE0 (and the short seek
 ;     0x4C) moves the position. A voice plays the bank from the position where writes
-;     start (again after a seek) at the rate the writes come, counted every 4 ms. It is
-;     released when no write has come for a housekeeping tick (4 ms).
+;     start (again after a seek) at the rate the writes come: their number over the samples
+;     of waits they span. It is released when no write has come for a housekeeping tick.
 ;   the DAC streams 0x90-0x95: 0x92 sets the rate, 0x93 starts at a bank offset (for a
 ;     number of writes, a time, or to the block's end), 0x95 plays a whole data block,
 ;     0x94 stops. A voice plays the bank from there at that rate; its end flag or the
@@ -25,9 +26,9 @@ DAC_START  = 1
 DAC_STOP   = 2
 DAC_STREAM = 3
 DAC_WROTE  = 4                    ; a DAC write since the last tick
-DAC_VOL    = 88
+DAC_VOL    = 88                   ; the drums' VOL (the old conversion's level, measured)
 DAC_AHEAD  = 160                  ; samples of waits that DAC writes may take at once
-DAC_SPAN   = 96                   ; samples of their own waits that give writes a rate
+DAC_SPAN   = 96                   ; samples of their own waits that give writes a rate (> 88)
 BRR_HEADER = $A0                  ; range 10, filter 0
 CONV_GROUPS = 5                   ; BRR blocks made a background step (about 2.3 ms)
 
@@ -75,7 +76,7 @@ dac_data_block:
 .done:
     RET
 
-; dac_convert_step: the next 16 samples of the bank into a BRR block (background).
+; dac_convert_step: the next CONV_GROUPS BRR blocks of the bank at most (background).
 dac_convert_step:
     MOVW YA,conv_left
     BNE .group
@@ -137,13 +138,13 @@ dac_convert_step:
 ; ---- playback
 
 ; cmd_dac_write: $8n: the DAC takes the next bank byte, then n samples pass. The first
-; write of a run (or the first after a seek) starts the bank there; the writes counted over
-; each 4 ms set the rate. Dense runs of writes (9000 a second in some songs) would cost
-; most of the sound CPU through the stream's dispatch, so the next entries are taken here
-; while they are DAC writes, on into the next groups while these have no PSG writes and Y
-; stays below $80 (which bounds the time without a poll), until DAC_AHEAD samples of waits
-; are owed; then the waits are kept together. Each write is one byte, so Y counts them.
-; A run of writes that spans at least DAC_SPAN samples of its own waits gives the rate.
+; write of a run (or the first after a seek) starts the bank there. Dense runs of writes
+; (9000 a second in some songs) would cost most of the sound CPU through the stream's
+; dispatch, so the next entries are taken here while they are DAC writes, on into the next
+; groups while these have no PSG writes and Y stays below $80 (which bounds the time
+; without a poll), until DAC_AHEAD samples of waits are owed; then the waits are kept
+; together. Each write is one byte, so Y counts them. A stretch of writes taken at once
+; that spans at least DAC_SPAN samples of its own waits gives their rate (dac_tick).
 cmd_dac_write:
     EOR A,#$80
     MOV tmp,A                     ; the samples to wait (add_wait adds them)

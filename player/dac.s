@@ -83,12 +83,11 @@ dac_convert_step:
     MOV X,conv_block              ; the next data block: its start and its group count
     CMP X,dac_block_count
     BCS .done
-    MOV A,!dac_data_lo+X
-    MOV conv_src,A
-    MOV conv_dst,A
     MOV A,!dac_data_hi+X
-    MOV conv_src+1,A
-    MOV conv_dst+1,A
+    MOV Y,A
+    MOV A,!dac_data_lo+X
+    MOVW conv_src,YA
+    MOVW conv_dst,YA
     MOV A,!dac_groups_hi+X
     MOV Y,A
     MOV A,!dac_groups_lo+X
@@ -233,14 +232,15 @@ cmd_stream_setup:
     BNE .other
     SET1 dac_flags.DAC_STREAM
 .other:
-    INC Y
-    JMP next
+    BRA stream_skip1
 
 ; cmd_stream_bank: $91 ss dd ll bb: the bank (type 0) and a step of 1 are assumed.
 cmd_stream_bank:
     INC Y
     INC Y
     INC Y
+; stream_skip1: the last operand byte is passed over.
+stream_skip1:
     INC Y
     JMP next
 
@@ -450,7 +450,7 @@ dac_flush:
     MOV A,#DAC_VOL
     MOV v_level+X,A
     MOV voice,X                   ; its volume: channel 6's pan as both sides
-    MOV note_vol,#DAC_VOL
+    MOV note_vol,A
     MOV w_pan,#$C0
     BBC chips.0,.volume
     MOV A,!OPN1-$30+$B6
@@ -458,17 +458,6 @@ dac_flush:
 .volume:
     CALL apply_level
     JMP voice_key_on
-
-; dac_release: the DAC's voice, if it has one, is silenced quickly (a drum's tail is in
-; the sample).
-dac_release:
-    MOV A,!ch_voice+CH_DAC
-    BMI .none
-    MOV X,A
-    MOV Y,#$9C                    ; linear decrease, about 4 ms
-    JMP voice_release
-.none:
-    RET
 
 ; dac_tick: every 4 ms (ticks4 ticks): a start that waits is tried again once the
 ; conversion has passed the BRR block it waits for; a run of writes that has stopped (no
@@ -510,9 +499,6 @@ dac_tick:
     MOV X,A
     MOVW YA,dac_pitch
     JMP voice_pitch
-.stopped:
-    AND dac_flags,#~((1 << DAC_RUN) | (1 << DAC_START))
-    JMP dac_release
 .stream:
     MOVW YA,dac_length            ; a length counting down (0: none)
     BEQ .done
@@ -523,4 +509,16 @@ dac_tick:
     DEC X
     BNE .count
 .done:
+    RET
+.stopped:
+    AND dac_flags,#~((1 << DAC_RUN) | (1 << DAC_START))
+; dac_release: the DAC's voice, if it has one, is silenced quickly (a drum's tail is in
+; the sample).
+dac_release:
+    MOV A,!ch_voice+CH_DAC
+    BMI .none
+    MOV X,A
+    MOV Y,#$9C                    ; linear decrease, about 4 ms
+    JMP voice_release
+.none:
     RET

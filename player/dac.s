@@ -92,6 +92,7 @@ dac_convert_step:
     MOV Y,A
     MOV A,!dac_groups_lo+X
     MOVW conv_left,YA
+    OR A,conv_left+1
     BNE .done
     INC conv_block                ; an empty block
 .done:

@@ -5,8 +5,8 @@
 ; stream reaches it, in order: every 16 unsigned 8-bit samples become one 9-byte BRR block
 ; written over the block's own start, which stays ahead of the writing. Each nibble is its
 ; sample's top four bits (range 10, filter 0: about an FM channel's full scale), which costs
-; about 0.47 ms per 16 samples, three times as fast as drums play; the last BRR block of a
-; data block carries the end flag, so a voice stops there, and a data block's last few
+; about 0.47 ms per 16 samples (34000 a second, faster than drums play); the last BRR block
+; of a data block carries the end flag, so a voice stops there, and a data block's last few
 ; samples that do not fill a BRR block are left out. A start waits until the conversion has
 ; passed its position: it is tried again every 4 ms and sounds as soon as its samples are
 ; ready (then the conversion stays ahead of the voice).
@@ -28,7 +28,7 @@ DAC_STREAM = 3
 DAC_WROTE  = 4                    ; a DAC write since the last tick
 DAC_VOL    = 88                   ; the drums' VOL (the old conversion's level, measured)
 DAC_AHEAD  = 160                  ; samples of waits that DAC writes may take at once
-DAC_SPAN   = 96                   ; samples of their own waits that give writes a rate (> 88)
+DAC_SPAN   = 96                   ; samples of their waits that give writes a rate (> 88)
 BRR_HEADER = $A0                  ; range 10, filter 0
 CONV_GROUPS = 5                   ; BRR blocks made a background step (about 2.3 ms)
 
@@ -290,9 +290,10 @@ divide_num:
     MOV num,A
     RET
 
-; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a ($FFFFFFFF, or
-; any a beyond the 16-bit address space by its top byte $FF: where the stream is), for l writes (mode 1), l ms (mode 2), or to the block's end (mode 3; 0
-; keeps the last length). Lengths become 4 ms ticks: writes / (f / 250), ms / 4.
+; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a (where the stream
+; is when a's top byte is $FF, as in $FFFFFFFF), for l writes (mode 1), l ms (mode 2), or
+; to the block's end (mode 3; 0 keeps the last length). Lengths become 4 ms ticks:
+; writes / (f / 250), ms / 4, at least one.
 cmd_stream_start:
     CALL normalize
     MOV Y,#4

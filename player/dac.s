@@ -2,18 +2,20 @@
 ;
 ; The PCM bank is the data blocks of type 0 in the stream, end to end. The DSP plays only
 ; BRR, so each block is converted where it lies, in the background from the moment the
-; stream reaches it: every 16 unsigned 8-bit samples become one 9-byte BRR block (range
-; from the block's peak, filter 0) written over the block's own start, which stays ahead of
-; the writing. The last BRR block of a data block carries the end flag, so a voice stops
-; there. Until the conversion has passed a sample, starting it waits (the sample is not
-; played); a song's drums are heard once their block is ready (about 0.5 ms of work per 16
-; samples, so 17 KB take under a second of background time).
+; stream reaches it, in order: every 16 unsigned 8-bit samples become one 9-byte BRR block
+; written over the block's own start, which stays ahead of the writing. Each nibble is its
+; sample's top four bits (range 10, filter 0: about an FM channel's full scale), which costs
+; about 0.47 ms per 16 samples (34000 a second, faster than drums play); the last BRR block
+; of a data block carries the end flag, so a voice stops there, and a data block's last few
+; samples that do not fill a BRR block are left out. A start waits until the conversion has
+; passed its position: it is tried again every 4 ms and sounds as soon as its samples are
+; ready (then the conversion stays ahead of the voice).
 ;
 ; A song drives the DAC in two ways:
 ;   0x80-0x8F write the bank byte at the DAC position and wait; 0xE0 (and the short seek
 ;     0x4C) moves the position. A voice plays the bank from the position where writes
-;     start (again after a seek) at the rate the writes come: 44100 over the mean of their
-;     waits. It is released when no write has come for a housekeeping tick (4 ms).
+;     start (again after a seek) at the rate the writes come: their number over the samples
+;     of waits they span. It is released when no write has come for a housekeeping tick.
 ;   the DAC streams 0x90-0x95: 0x92 sets the rate, 0x93 starts at a bank offset (for a
 ;     number of writes, a time, or to the block's end), 0x95 plays a whole data block,
 ;     0x94 stops. A voice plays the bank from there at that rate; its end flag or the
@@ -23,39 +25,50 @@ DAC_RUN    = 0                    ; dac_flags bits
 DAC_START  = 1
 DAC_STOP   = 2
 DAC_STREAM = 3
-DAC_RATE   = 4
-DAC_VOL    = 112
+DAC_WROTE  = 4                    ; a DAC write since the last tick
+DAC_VOL    = 88                   ; the drums' VOL (the old conversion's level, measured)
+DAC_AHEAD  = 160                  ; samples of waits that DAC writes may take at once
+DAC_SPAN   = 96                   ; samples of their waits that give writes a rate (> 88)
+BRR_HEADER = $A0                  ; range 10, filter 0
+CONV_GROUPS = 5                   ; BRR blocks made a background step (about 2.3 ms)
 
 ; dac_data_block: the stream is at a data block (ptr: at its 0x66): a PCM bank block is
-; remembered and queued for conversion; its type byte is then changed, so that a song
-; looping back over it neither remembers nor converts it again.
+; remembered (offset in the bank, 16-sample groups, address) for the conversion; its type
+; byte is then changed, so that a song looping back over it does not take it again.
 dac_data_block:
     MOV Y,#1
     MOV A,[ptr]+Y
     BNE .done                     ; another type, or already taken
-    MOV A,#$FF
-    MOV [ptr]+Y,A
     MOV X,dac_block_count
     CMP X,#DAC_BLOCKS
     BCS .done
+    DEC A
+    MOV [ptr]+Y,A
     INC dac_block_count
-    MOV Y,#3                      ; size (a block lies in the 16-bit address space)
+    MOVW YA,dac_bank_end
+    MOV !dac_off_lo+X,A
+    MOV A,Y
+    MOV !dac_off_hi+X,A
+    MOV Y,#2                      ; its size (a block lies in the 16-bit address space)
     MOV A,[ptr]+Y
-    MOV !dac_size_hi+X,A
-    DEC Y
+    MOV tmp,A
+    INC Y
     MOV A,[ptr]+Y
-    MOV !dac_size_lo+X,A
-    MOV A,dac_bank_end            ; its offset in the bank
-    MOV !dac_start_lo+X,A
-    CLRC
-    ADC A,!dac_size_lo+X
-    MOV dac_bank_end,A
-    MOV A,dac_bank_end+1
-    MOV !dac_start_hi+X,A
-    ADC A,!dac_size_hi+X
-    MOV dac_bank_end+1,A
+    MOV tmp+1,A
+    MOV Y,A
+    MOV A,tmp
+    ADDW YA,dac_bank_end
+    MOVW dac_bank_end,YA
+    MOV Y,#4
+.sixteenth:
+    LSR tmp+1
+    ROR tmp
+    DBNZ Y,.sixteenth
+    MOV A,tmp
+    MOV !dac_groups_lo+X,A
+    MOV A,tmp+1
+    MOV !dac_groups_hi+X,A
     MOV A,#6                      ; its data
-    MOV Y,#0
     ADDW YA,ptr
     MOV !dac_data_lo+X,A
     MOV A,Y
@@ -63,189 +76,127 @@ dac_data_block:
 .done:
     RET
 
-; dac_convert_step: the next 16 samples of the bank into a BRR block (background).
+; dac_convert_step: the next CONV_GROUPS BRR blocks of the bank at most (background).
 dac_convert_step:
-    MOV A,conv_block
-    CMP A,dac_block_count
+    MOVW YA,conv_left
+    BNE .group
+    MOV X,conv_block              ; the next data block: its start and its group count
+    CMP X,dac_block_count
     BCS .done
-    MOVW YA,conv_left
-    BNE .convert
-    MOV X,conv_block              ; a new data block: its start and its 16-sample count
-    MOV A,!dac_data_lo+X
-    MOV conv_src,A
-    MOV conv_dst,A
     MOV A,!dac_data_hi+X
-    MOV conv_src+1,A
-    MOV conv_dst+1,A
-    MOV A,!dac_size_lo+X
-    MOV conv_left,A
-    MOV A,!dac_size_hi+X
-    MOV conv_left+1,A
-    MOV A,#15
-    MOV Y,#0
-    ADDW YA,conv_left
+    MOV Y,A
+    MOV A,!dac_data_lo+X
+    MOVW conv_src,YA
+    MOVW conv_dst,YA
+    MOV A,!dac_groups_hi+X
+    MOV Y,A
+    MOV A,!dac_groups_lo+X
     MOVW conv_left,YA
-    MOV X,#4
-.sixteenth:
-    LSR conv_left+1
-    ROR conv_left
-    DEC X
-    BNE .sixteenth
-    MOVW YA,conv_left
-    BNE .convert
+    OR A,conv_left+1
+    BNE .done
     INC conv_block                ; an empty block
 .done:
     RET
-.convert:
-    MOV Y,#15                     ; the 16 samples, signed, and their peak
-    MOV peak8,#0
-.read:
+.group:
+    MOV X,#CONV_GROUPS
+.again:
+    MOV Y,#0                      ; pair j: samples conv_src + 2j and 2j + 1 (conv_src
+.pair:                            ; moves on a byte a pair), nibbles at conv_dst + 1 + j
     MOV A,[conv_src]+Y
-    MOV !dac_samples+Y,A
-    EOR A,#$80
-    BPL .magnitude
-    EOR A,#$FF
-.magnitude:
-    CMP A,peak8
-    BCC .lower
-    MOV peak8,A
-.lower:
-    DEC Y
-    BPL .read
-    MOV X,#0                      ; shift: the peak within +-7
-.range:
-    CMP peak8,#8
-    BCC .found
-    LSR peak8
-    INC X
-    BRA .range
-.found:
-    MOV conv_shift,X
-    MOV A,X                       ; range: shift + 6 (full scale near an FM channel's)
-    CLRC
-    ADC A,#6
-    XCN A
-    DECW conv_left
-    BNE .header
-    OR A,#1                       ; the data block's last: end
-    INC conv_block
-.header:
-    MOV Y,#0
-    MOV [conv_dst]+Y,A
-    MOV X,#0
-.pair:
-    CALL dac_nibble
-    XCN A
-    MOV peak8,A
-    CALL dac_nibble
-    AND A,#$0F
-    OR A,peak8
+    AND A,#$F0
+    MOV tmp,A
     INC Y
+    MOV A,[conv_src]+Y
+    XCN A
+    AND A,#$0F
+    OR A,tmp
+    EOR A,#$88                    ; unsigned to signed
     MOV [conv_dst]+Y,A
+    INCW conv_src
     CMP Y,#8
     BNE .pair
-    MOV A,#16
+    MOV Y,#0
+    MOV A,#BRR_HEADER             ; the header last: at a block's start it lies on the
+    DECW conv_left                ; first sample
+    BNE .header
+    INC conv_block
+    MOV X,#1                      ; (the step ends with the data block)
+    OR A,#1                       ; its last BRR block: end
+.header:
+    MOV [conv_dst]+Y,A
+    MOV A,#9
+    ADDW YA,conv_dst
+    MOVW conv_dst,YA
+    MOV A,#8
     MOV Y,#0
     ADDW YA,conv_src
     MOVW conv_src,YA
-    MOV A,#9
-    MOV Y,#0
-    ADDW YA,conv_dst
-    MOVW conv_dst,YA
+    DEC X
+    BNE .again
     RET
-
-; dac_nibble: sample X of dac_samples (unsigned, 128 the middle) as a nibble: rounded,
-; shifted right by conv_shift, within -8..7; X moves on. Keeps Y.
-dac_nibble:
-    MOV A,!dac_samples+X
-    INC X
-    PUSH Y
-    MOV Y,conv_shift
-    BEQ .middle
-    CLRC                          ; + half the last bit dropped; the carry is bit 8
-    ADC A,!round_of+Y
-    ROR A
-    DEC Y
-    BEQ .middle
-.shift:
-    LSR A
-    DBNZ Y,.shift
-.middle:
-    MOV Y,conv_shift
-    SETC
-    SBC A,!dac_middle+Y
-    POP Y
-    CMP A,#8                      ; at most 7 (rounding at the very top)
-    BMI .in_range
-    CMP A,#$80
-    BCS .in_range
-    MOV A,#7
-.in_range:
-    RET
-
-dac_middle:                       ; 128 shifted right by 0 to 4
-    .db 128, 64, 32, 16, 8
 
 ; ---- playback
 
 ; cmd_dac_write: $8n: the DAC takes the next bank byte, then n samples pass. The first
-; write of a run (or the first after a seek) starts the bank there; the writes counted over
-; each 4 ms set the rate. Dense runs of writes (9000 a second in some songs) would cost
-; most of the sound CPU through the stream's dispatch, so the group's next entries are
-; taken here while they are DAC writes and no wait is due.
+; write of a run (or the first after a seek) starts the bank there. Dense runs of writes
+; (9000 a second in some songs) would cost most of the sound CPU through the stream's
+; dispatch, so the next entries are taken here while they are DAC writes, on into the next
+; groups while these have no PSG writes and Y stays below $80 (which bounds the time
+; without a poll), until DAC_AHEAD samples of waits are owed; then the waits are kept
+; together. Each write is one byte, so Y counts them. A stretch of writes taken at once
+; that spans at least DAC_SPAN samples of its own waits gives their rate (dac_tick).
 cmd_dac_write:
-    MOV A,cmd
-.write:
-    AND A,#$0F
-    CLRC
-    ADC A,owed
-    MOV owed,A
-    BCC .owed
-    INC owed+1
-    BNE .owed
-    INC owed+2
-.owed:
-    INC dac_writes
-    INCW dac_pos
+    EOR A,#$80
+    MOV tmp,A                     ; the samples to wait (add_wait adds them)
+    MOV tmp+1,Y                   ; Y - tmp+1 + 1 writes taken
     BBC dac_flags.DAC_RUN,.start
-.due:
-    MOV A,owed+1                  ; a wait due? (owed above SLACK)
-    BNE .large
-    MOV A,owed
-    CMP A,#SLACK
-    BCS .wait
-.more:
-    DBNZ entries,.next_entry      ; the next entry: in this group, not a PSG write, $8n
-    BRA .last
-.next_entry:
-    BBS flags.0,.last
-    MOV A,[ptr]+Y
-    CMP A,#$80
-    BCC .last
-    CMP A,#$90
+    MOV A,flags                   ; PSG writes ahead in the group: one entry at a time
+    BEQ .take
+    BRA .wait
+.group_end:
+    MOV A,tmp
+    CMP A,#DAC_AHEAD
     BCS .last
+    CMP Y,#$80
+    BCS .last
+    MOV A,[ptr]+Y                 ; the next group's flag byte
+    BNE .last
     INC Y
-    LSR flags
-    BRA .write
+    INC tmp+1                     ; (not a write)
+    MOV entries,#8
+.peek:
+    MOV A,[ptr]+Y
+    EOR A,#$80
+    CMP A,#$10
+    BCS .last                     ; not a DAC write
+    INC Y
+    ADC A,tmp                     ; (carry clear)
+    MOV tmp,A
+.take:
+    DBNZ entries,.peek
+    BRA .group_end
+.start:
+    SET1 dac_flags.DAC_RUN        ; the voice starts at this byte, at the flush of its wait
+    PUSH Y
+    CALL dac_start_at_pos
+    POP Y
+    BRA .wait
 .last:
     INC entries                   ; (the entry is counted where it is taken)
 .wait:
-    JMP wait_now
-.large:
-    MOV A,owed+2                  ; late (negative): go on
-    BMI .more
-    BRA .wait
-.start:
-    SET1 dac_flags.DAC_RUN
-    MOV A,dac_pos                 ; a start at the write's position (Y is the stream's)
-    SETC
-    SBC A,#1
-    MOV dac_start,A
-    MOV A,dac_pos+1
-    SBC A,#0
-    MOV dac_start+1,A
-    CALL dac_start_now
-    BRA .due
+    MOV A,Y                       ; the writes taken move the position on, and give the
+    SETC                          ; rate (dac_tick)
+    SBC A,tmp+1
+    INC A
+    MOV dac_run_writes,A
+    CLRC
+    ADC A,dac_pos
+    MOV dac_pos,A
+    ADC dac_pos+1,#0
+    MOV dac_run_span,tmp
+    SET1 dac_flags.DAC_WROTE
+    MOV A,#0
+    JMP add_wait
 
 ; cmd_seek: $E0 pppppppp: the DAC position (the bank lies in the 16-bit address space);
 ; a run of writes starts again there.
@@ -267,66 +218,57 @@ seek_done:
     CLR1 dac_flags.DAC_RUN
     JMP next
 
-; The stream commands are rare: each one first brings ptr to its operands (Y = 0).
-
 ; cmd_stream_setup: $90 ss tt pp cc: a stream to the YM2612 ($02) register $2A is ours.
 cmd_stream_setup:
-    CALL normalize
     CLR1 dac_flags.DAC_STREAM
-    MOV Y,#1
+    INC Y
     MOV A,[ptr]+Y
-    AND A,#$7F
+    INC Y
+    INC Y
+    AND A,#$7F                    ; (bit 7: the second chip)
     CMP A,#2
-    BNE .done
-    MOV Y,#3
+    BNE .other
     MOV A,[ptr]+Y
     CMP A,#$2A
-    BNE .done
+    BNE .other
     SET1 dac_flags.DAC_STREAM
-.done:
-    MOV Y,#4
-    JMP next
+.other:
+    BRA stream_skip1
 
 ; cmd_stream_bank: $91 ss dd ll bb: the bank (type 0) and a step of 1 are assumed.
 cmd_stream_bank:
     INC Y
     INC Y
     INC Y
+; stream_skip1: the last operand byte is passed over.
+stream_skip1:
     INC Y
     JMP next
 
-; cmd_stream_rate: $92 ss ffffffff: the rate in Hz: pitch = f * 16 / 125 (f * 4096 / 32000).
+; cmd_stream_rate: $92 ss ffffffff: the rate f in Hz (below 65536): the pitch is
+; f * 4096 / 32000 = f * 131 / 1024 (0.05% low), and f / 250 writes come every 4 ms.
 cmd_stream_rate:
     CALL normalize
     MOV Y,#1
     MOV A,[ptr]+Y
-    MOV num,A
-    INC Y
+    MOV Y,#131
+    MUL YA
+    MOV tmp,Y
+    MOV Y,#2
     MOV A,[ptr]+Y
-    MOV num+1,A
-    MOV dac_rate,A                ; f / 256, for lengths in writes
-    INC Y
-    MOV A,[ptr]+Y
-    MOV num+2,A
-    MOV dac_rate+1,A
-    MOV num+3,#0
-    MOV X,#4
-.times16:
-    ASL num
-    ROL num+1
-    ROL num+2
-    ROL num+3
-    DEC X
-    BNE .times16
-    MOV X,#125
-    CALL divide_num
-    MOVW YA,num
-    CMP Y,#$40
-    BCC .pitch
-    MOV A,#$FF
-    MOV Y,#$3F
-.pitch:
-    MOVW dac_stream_pitch,YA
+    MOV Y,#131
+    MUL YA
+    MOV tmp+1,#0
+    ADDW YA,tmp
+    MOVW dac_stream_pitch,YA      ; f * 131 / 256
+    ASL A                         ; / 128: f / 250
+    MOV A,Y
+    ROL A
+    MOV dac_rate,A
+    LSR dac_stream_pitch+1
+    ROR dac_stream_pitch
+    LSR dac_stream_pitch+1
+    ROR dac_stream_pitch
     MOV Y,#5
     JMP next
 
@@ -348,17 +290,16 @@ divide_num:
     MOV num,A
     RET
 
-; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a ($FFFFFFFF: where
-; the stream is), for l writes (mode 1), l ms (mode 2), or to the block's end (mode 3; 0
-; keeps the last length). Lengths become 4 ms ticks: writes * 256 / f, ms / 4.
+; cmd_stream_start: $93 ss aaaaaaaa mm llllllll: starts at bank offset a (where the stream
+; is when a's top byte is $FF, as in $FFFFFFFF), for l writes (mode 1), l ms (mode 2), or
+; to the block's end (mode 3; 0 keeps the last length). Lengths become 4 ms ticks:
+; writes / (f / 250), ms / 4, at least one.
 cmd_stream_start:
     CALL normalize
-    MOV Y,#3
+    MOV Y,#4
     MOV A,[ptr]+Y
-    INC Y
-    AND A,[ptr]+Y
     INC A
-    BEQ .length                   ; $FFFF: where the stream is
+    BEQ .length                   ; $FFxxxxxx: where the stream is
     MOV Y,#1
     MOV A,[ptr]+Y
     MOV dac_pos,A
@@ -366,37 +307,27 @@ cmd_stream_start:
     MOV A,[ptr]+Y
     MOV dac_pos+1,A
 .length:
-    MOV Y,#6
+    MOV Y,#9                      ; l, then the mode
+.copy:
     MOV A,[ptr]+Y
-    MOV num,A
-    INC Y
-    MOV A,[ptr]+Y
-    MOV num+1,A
-    MOV num+2,#0
-    MOV num+3,#0
-    MOV Y,#5
+    MOV !num-6+Y,A
+    DEC Y
+    CMP Y,#5
+    BNE .copy
     MOV A,[ptr]+Y
     AND A,#$0F
-    BEQ .start                    ; the last length
+    BEQ .start                    ; 0: the last length
+    MOV X,#4
     CMP A,#2
-    BEQ .ms
-    BCS .to_end
-    MOV X,dac_rate                ; writes / (f / 256), a byte of divisor at least
-    MOV A,dac_rate+1
-    BEQ .divide
-    MOV X,#$FF
-.divide:
-    CMP X,#0
+    BEQ .divide                   ; 2: ms
+    BCS .to_end                   ; 3: to the end
+    MOV X,dac_rate                ; 1: writes
     BEQ .to_end
+.divide:
     CALL divide_num
-    BRA .ticks
-.ms:
-    LSR num+1
-    ROR num
-    LSR num+1
-    ROR num
-.ticks:
     MOVW YA,num
+    BNE .set
+    INC A                         ; (at least a tick: 0 would be no limit)
     BRA .set
 .to_end:
     MOV A,#0
@@ -411,17 +342,17 @@ cmd_stream_start:
 ; cmd_stream_block: $95 ss bbbb ff: plays data block b of the bank to its end.
 cmd_stream_block:
     CALL normalize
-    MOV Y,#1
-    MOV A,[ptr]+Y
-    MOV X,A
-    INC Y
+    MOV Y,#2
     MOV A,[ptr]+Y
     BNE .none
-    CMP X,dac_block_count
+    DEC Y
+    MOV A,[ptr]+Y
+    CMP A,dac_block_count
     BCS .none
-    MOV A,!dac_start_lo+X
+    MOV X,A
+    MOV A,!dac_off_lo+X
     MOV dac_pos,A
-    MOV A,!dac_start_hi+X
+    MOV A,!dac_off_hi+X
     MOV dac_pos+1,A
     MOV A,#0
     MOV Y,A
@@ -431,81 +362,83 @@ cmd_stream_block:
     MOV Y,#4
     JMP next
 
-; stream_start: a stream starts at dac_pos when the stream commands drive the DAC.
+; stream_start: a stream starts at dac_pos, at the next flush, when the stream commands
+; drive the DAC.
 stream_start:
-    BBC dac_flags.DAC_STREAM,dac_start_done
-    MOVW YA,dac_pos
-    MOVW dac_start,YA
+    BBC dac_flags.DAC_STREAM,dac_started
     MOVW YA,dac_stream_pitch
     MOVW dac_pitch,YA
-; dac_start_now: the DAC's voice starts at dac_start at the next flush. Keeps Y.
-dac_start_now:
+; dac_start_at_pos: the DAC's voice starts at dac_pos, at the next flush.
+dac_start_at_pos:
+    MOVW YA,dac_pos
+    MOVW dac_start,YA
     SET1 dac_flags.DAC_START
     SET1 pending.2
-dac_start_done:
+dac_started:
     RET
 
 ; cmd_stream_stop: $94 ss.
 cmd_stream_stop:
     INC Y
     BBC dac_flags.DAC_STREAM,.done
+    CLR1 dac_flags.DAC_START
     SET1 dac_flags.DAC_STOP
     SET1 pending.2
 .done:
     JMP next
 
-; dac_flush: a start or a stop of the DAC's voice. A start finds the bank's data block that
-; holds the position; a block not yet converted is skipped.
+; dac_flush: a stop, then a start of the DAC's voice. A start finds the bank's data block
+; that holds its position and the BRR block there; until the conversion has made that BRR
+; block, the start waits (dac_tick tries it again).
 dac_flush:
     BBC dac_flags.DAC_STOP,.start
     CLR1 dac_flags.DAC_STOP
     CALL dac_release
 .start:
-    BBS dac_flags.DAC_START,.find
-    RET
-.find:
+    BBC dac_flags.DAC_START,.done
     CLR1 dac_flags.DAC_START
-    MOV X,#0                      ; the block: start <= pos < start + size
+    MOV X,dac_block_count         ; the last block that starts at or before the position
 .block:
-    CMP X,conv_block              ; (converted blocks only)
-    BCS .done
+    DEC X
+    BMI .done
     MOV A,dac_start
     SETC
-    SBC A,!dac_start_lo+X
+    SBC A,!dac_off_lo+X
     MOV tmp,A
     MOV A,dac_start+1
-    SBC A,!dac_start_hi+X
+    SBC A,!dac_off_hi+X
+    BCC .block
+    LSR A                         ; its group g of 16 samples there, and 8g
     MOV tmp+1,A
-    BCC .next                     ; before this block
-    MOV A,tmp
-    CMP A,!dac_size_lo+X
-    MOV A,tmp+1
-    SBC A,!dac_size_hi+X
-    BCC .found
-.next:
-    INC X
-    BRA .block
-.found:
-    MOV Y,#4                      ; its BRR block: data + 9 * (offset / 16)
-.sixteenth:
+    ROR tmp
+    MOVW YA,tmp
+    AND A,#$F8
+    MOVW sample,YA
+    MOV Y,#3
+.eighth:
     LSR tmp+1
     ROR tmp
-    DBNZ Y,.sixteenth
-    MOV A,tmp
-    MOV Y,#9
-    MUL YA
-    MOVW sample,YA
+    DBNZ Y,.eighth
+    MOV A,tmp                     ; none (past the block's groups): nothing to play
+    CMP A,!dac_groups_lo+X
     MOV A,tmp+1
-    MOV Y,#9
-    MUL YA
-    CLRC
-    ADC A,sample+1
-    MOV sample+1,A
+    SBC A,!dac_groups_hi+X
+    BCS .done
+    MOVW YA,tmp                   ; its BRR block: data + 9g
+    ADDW YA,sample
+    MOVW tmp,YA
     MOV A,!dac_data_hi+X
     MOV Y,A
     MOV A,!dac_data_lo+X
-    ADDW YA,sample
+    ADDW YA,tmp
     MOVW tmp,YA
+    CMPW YA,conv_dst              ; converted: below the conversion (it goes through the
+    BCC .ready                    ; blocks in the order of their addresses); else it waits
+    MOVW dac_wait_brr,YA
+    SET1 dac_flags.DAC_START
+.done:
+    RET
+.ready:
     MOV alloc_level,#DAC_VOL
     MOV A,#CH_DAC
     CALL alloc_voice
@@ -514,16 +447,12 @@ dac_flush:
     CALL voice_sample
     MOVW YA,dac_pitch
     CALL voice_pitch
-    MOV A,X                       ; GAIN direct, full
-    XCN A
-    OR A,#V_ADSR1
-    MOV Y,#0
-    MOVW DSPADDR,YA
-    OR A,#V_GAIN
-    MOV Y,#$7F
-    MOVW DSPADDR,YA
+    MOV Y,#$7F                    ; GAIN direct, full, ADSR off (as a release sets them),
+    CALL voice_release            ; and the level that ranks it among the voices again
+    MOV A,#DAC_VOL
+    MOV v_level+X,A
     MOV voice,X                   ; its volume: channel 6's pan as both sides
-    MOV note_vol,#DAC_VOL
+    MOV note_vol,A
     MOV w_pan,#$C0
     BBC chips.0,.volume
     MOV A,!OPN1-$30+$B6
@@ -531,96 +460,77 @@ dac_flush:
 .volume:
     CALL apply_level
     JMP voice_key_on
+
+; dac_tick: every 4 ms (ticks4 ticks): a start that waits is tried again once the
+; conversion has passed the BRR block it waits for; a run of writes that has stopped (no
+; write since the last tick) is released; a running one's pitch follows the writes: 5645
+; (44100 * 4096 / 32000) times the writes a sample over the last stretch of writes taken
+; at once, averaged with the last pitch; a stream's length counts down.
+dac_tick:
+    BBC dac_flags.DAC_START,.started
+    MOVW YA,dac_wait_brr
+    CMPW YA,conv_dst
+    BCS .started
+    MOV A,kon_bits                ; the start now, keyed on at once: the other key-ons
+    PUSH A                        ; wait for their commands' due time (stream.s)
+    MOV kon_bits,#0
+    CALL dac_flush
+    MOV A,kon_bits
+    BEQ .keyed
+    MOV Y,A
+    MOV A,#KON
+    MOVW DSPADDR,YA
+.keyed:
+    POP A
+    MOV kon_bits,A
+.started:
+    BBC dac_flags.DAC_RUN,.stream
+    BBC dac_flags.DAC_WROTE,.stopped
+    CLR1 dac_flags.DAC_WROTE
+    MOV A,dac_run_span
+    CMP A,#DAC_SPAN
+    BCC .done
+    MOV X,A
+    MOV A,#lo(4 * 5645)           ; (the quotient fits: DAC_SPAN > 88)
+    MOV Y,#hi(4 * 5645)
+    DIV YA,X
+    MOV Y,dac_run_writes
+    MUL YA                        ; 4 * the new pitch
+    MOVW tmp,YA
+    LSR tmp+1
+    ROR tmp
+    LSR tmp+1
+    ROR tmp
+    MOVW YA,tmp
+    ADDW YA,dac_pitch
+    MOVW dac_pitch,YA
+    LSR dac_pitch+1
+    ROR dac_pitch
+    MOV A,!ch_voice+CH_DAC
+    BMI .done
+    MOV X,A
+    MOVW YA,dac_pitch
+    JMP voice_pitch
+.stream:
+    MOVW YA,dac_length            ; a length counting down (0: none)
+    BEQ .done
+    MOV X,ticks4
+.count:
+    DECW dac_length
+    BEQ .stopped
+    DEC X
+    BNE .count
 .done:
     RET
-
-; dac_write_pitch: dac_pitch follows the writes counted since the last call: 32 times
-; their number per 4 ms (4096 / 32000 * 250), taken a quarter at a time against the last
-; (a pitch is chosen at a run's first tick, so it starts from the first count). Keeps X.
-dac_write_pitch:
-    MOV A,dac_writes
-    MOV Y,#32
-    MUL YA
-    MOVW tmp,YA
-    MOV A,ticks4                  ; per tick
-    CMP A,#2
-    BCC .one
-    PUSH X
-    MOV X,A
-    MOVW YA,tmp
-    DIV YA,X
-    MOV tmp,A
-    MOV tmp+1,#0
-    POP X
-.one:
-    BBC dac_flags.DAC_RATE,.first
-    MOVW YA,dac_pitch             ; three quarters of the last, a quarter of the new
-    MOVW sample,YA
-    ASL A
-    PUSH A
-    MOV A,Y
-    ROL A
-    MOV Y,A
-    POP A
-    ADDW YA,sample
-    ADDW YA,tmp
-    MOVW tmp,YA
-    LSR tmp+1
-    ROR tmp
-    LSR tmp+1
-    ROR tmp
-.first:
-    SET1 dac_flags.DAC_RATE
-    MOVW YA,tmp
-    MOVW dac_pitch,YA
-    RET
-
+.stopped:
+    AND dac_flags,#~((1 << DAC_RUN) | (1 << DAC_START))
 ; dac_release: the DAC's voice, if it has one, is silenced quickly (a drum's tail is in
 ; the sample).
 dac_release:
-    MOV X,#CH_DAC
-    MOV A,!ch_voice+X
+    MOV A,!ch_voice+CH_DAC
     BMI .none
     MOV X,A
     MOV Y,#$9C                    ; linear decrease, about 4 ms
     JMP voice_release
 .none:
-    RET
-
-; dac_tick: every 4 ms: a run of writes that has stopped is released; the rate of a running
-; one follows the writes; a stream's length counts down.
-dac_tick:
-    MOV X,#CH_DAC
-    MOV A,!ch_voice+X
-    BMI .done
-    MOV X,A
-    BBC dac_flags.DAC_RUN,.stream
-    MOV A,dac_writes
-    BNE .running
-    CLR1 dac_flags.DAC_RUN
-    CLR1 dac_flags.DAC_RATE       ; the next run finds its rate anew
-    JMP dac_release
-.running:
-    CALL dac_write_pitch
-    MOV dac_writes,#0
-    JMP voice_pitch
-.stream:
-    MOVW YA,dac_length            ; a length counting down (0: none)
-    BEQ .done
-    MOV A,dac_length
-    SETC
-    SBC A,ticks4
-    MOV dac_length,A
-    MOV A,dac_length+1
-    SBC A,#0
-    MOV dac_length+1,A
-    BCC .over
-    OR A,dac_length
-    BNE .done
-.over:
-    MOV A,#0
-    MOV Y,A
-    MOVW dac_length,YA
-    JMP dac_release
-.done:
     RET

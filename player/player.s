@@ -120,24 +120,24 @@ queued      = slot_next + 1       ; slots waiting to be made
 sig_hash    = queued + 1          ; the sum of sig's bytes
 slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
 ; DAC
-dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start, 2 a stop, 3 the
-                                  ; stream commands drive the DAC, 4 the writes' rate is known
-dac_writes  = dac_flags + 1       ; writes since the last 4 ms tick
-dac_pos     = dac_writes + 1      ; word: the DAC position in the bank
+dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start waits, 2 a stop, 3
+                                  ; the stream commands drive the DAC, 4 a write since the tick
+dac_pos     = dac_flags + 1       ; word: the DAC position in the bank
 dac_start   = dac_pos + 2         ; word: where the voice starts
 dac_pitch   = dac_start + 2       ; word
 dac_stream_pitch = dac_pitch + 2  ; word: the stream's rate
-dac_rate    = dac_stream_pitch + 2 ; word: the stream's rate / 256 (little-endian)
-dac_length  = dac_rate + 2        ; word: 4 ms ticks still to play, 0 for no limit
+dac_rate    = dac_stream_pitch + 2 ; the stream's writes per 4 ms (f / 250)
+dac_length  = dac_rate + 1        ; word: 4 ms ticks still to play, 0 for no limit
 dac_block_count = dac_length + 2  ; data blocks of the bank
 dac_bank_end = dac_block_count + 1 ; word: the bank's size so far
 conv_block  = dac_bank_end + 2    ; the data block being converted
 conv_left   = conv_block + 1      ; word: its 16-sample groups still to convert
 conv_src    = conv_left + 2       ; word
 conv_dst    = conv_src + 2        ; word
-conv_shift  = conv_dst + 2
-peak8       = conv_shift + 1
-dp_end      = peak8 + 1
+dac_wait_brr = conv_dst + 2       ; word: the BRR block that a start waits for
+dac_run_writes = dac_wait_brr + 2 ; the last stretch of writes taken at once
+dac_run_span = dac_run_writes + 1 ; and the samples of their waits
+dp_end      = dac_run_span + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; The direct page's first values come with the image (every other byte is 0).
@@ -210,16 +210,15 @@ DAC_BLOCKS = 8                    ; data blocks of the PCM bank that are remembe
 DIRECTORY = $0200
 v_entry         = $0240           ; 8: which of the voice's directory entries it plays
 v_release       = v_entry + 8     ; 8: the GAIN of a release held back (stream.s, commit)
-; the PCM bank's data blocks (dac.s): offset in the bank, size, address
-dac_start_lo    = v_release + 8
-dac_start_hi    = dac_start_lo + DAC_BLOCKS
-dac_size_lo     = dac_start_hi + DAC_BLOCKS
-dac_size_hi     = dac_size_lo + DAC_BLOCKS
-dac_data_lo     = dac_size_hi + DAC_BLOCKS
+; the PCM bank's data blocks (dac.s): offset in the bank, whole 16-sample groups, address
+dac_off_lo      = v_release + 8
+dac_off_hi      = dac_off_lo + DAC_BLOCKS
+dac_groups_lo   = dac_off_hi + DAC_BLOCKS
+dac_groups_hi   = dac_groups_lo + DAC_BLOCKS
+dac_data_lo     = dac_groups_hi + DAC_BLOCKS
 dac_data_hi     = dac_data_lo + DAC_BLOCKS
-dac_samples     = dac_data_hi + DAC_BLOCKS  ; 16: the samples being converted
 ; the rest of fm.s's work record: for operators 1-4
-w_cyc2          = dac_samples + 16  ; cycles a note period, in halves
+w_cyc2          = dac_data_hi + DAC_BLOCKS  ; cycles a note period, in halves
 w_tl            = w_cyc2 + 4      ; TL in 0.75 dB steps
 w_ar            = w_tl + 4        ; rates R (0-63)
 w_d1r           = w_ar + 4

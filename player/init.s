@@ -14,8 +14,7 @@ init:
     ; against the song's first wait and everything after it keeps its place.
     MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
     MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
-    MOV T0TARGET,#32              ; timer 0: 8000 / 32 = 250 ticks per second (4 ms)
-    MOV CONTROL,#$05              ; timers 0 and 2 on (this restarts their counters)
+    MOV CONTROL,#$04              ; timer 2 on (this restarts its counter)
     ; The image starts the DSP with every register 0 but FLG (echo writes off): voices
     ; silent in GAIN mode, no echo, no noise. What is left: the main volume and the sample
     ; directory. Main volume 96/128: four tone voices at full level sum to about 28000
@@ -106,6 +105,24 @@ clocks:
     MOV X,A
     CMP X,#20
     BNE .chip
+    RET
+
+; divide_num: num /= X (X at most 255), a byte at a time from the top: the remainder stays
+; below the divisor, so every quotient byte fits.
+divide_num:
+    MOV Y,#0
+    MOV A,num+3
+    DIV YA,X
+    MOV num+3,A
+    MOV A,num+2
+    DIV YA,X
+    MOV num+2,A
+    MOV A,num+1
+    DIV YA,X
+    MOV num+1,A
+    MOV A,num
+    DIV YA,X
+    MOV num,A
     RET
 
 clock_rows:                       ; header field, shift, d1, d2, result

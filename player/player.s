@@ -6,7 +6,7 @@
 ;   $0100-$01CF  the synthesis's direct page, channel tables
 ;   $01D0-$01FF  stack
 ;   $0200-$023F  sample directory, two entries per voice (voices.s)
-;   $0240-$02FF  voice, DAC and operator tables
+;   $0240-$02FF  voice and operator tables
 ;   $0300-       built-in samples, then code and tables (entry at $0500), up to the stream
 ;   STREAM-      the packed stream: header copy, flag groups, tail. From the end of the
 ;                flag groups lies the heap (the PSG's noise samples, the cache of FM
@@ -16,8 +16,7 @@
 ;
 ; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s
 ; and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s (waveforms from
-; the operator graph and their cache), ym2612.s, dac.s (the YM2612's PCM), ym2151.s,
-; ym2413.s.
+; the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s.
 
 .include "dsp.s"
 
@@ -29,7 +28,7 @@ frac        = owed + 3            ; timer ticks towards the 20th (its extra samp
 flags       = frac + 1            ; flag byte of the current group, shifted once per entry
 entries     = flags + 1           ; entries left in the current group
 cmd         = entries + 1         ; command byte of the current entry
-pending     = cmd + 1             ; bit 0 PSG, 1 FM, 2 DAC: something to flush
+pending     = cmd + 1             ; bit 0 PSG, 1 FM: something to apply
 kon_bits    = pending + 1         ; voices to key on at the end of this flush
 rel_bits    = kon_bits + 1        ; voices whose release is held back until the commit
 due_at      = rel_bits + 1        ; word: owed at which the commands read are due
@@ -109,9 +108,8 @@ opll_sus    = product + 4         ; key register of the YM2413 channel loaded (n
 rhythm      = opll_sus + 1        ; bit 5: the YM2413 is in rhythm mode (its register $0E)
 opn_latch   = rhythm + 1          ; the last $A4-$A6 byte
 opn_port    = opn_latch + 1       ; 0 or 3: the first channel of the port being written
-dac_on      = opn_port + 1        ; bit 7: the YM2612's DAC replaces channel 6
 ; waveform cache
-slot        = dac_on + 1
+slot        = opn_port + 1
 slot_ptr    = slot + 1            ; word
 slot_base   = slot_ptr + 2        ; word
 slot_count  = slot_base + 2
@@ -119,25 +117,7 @@ slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
 sig_hash    = queued + 1          ; the sum of sig's bytes
 slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
-; DAC
-dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start waits, 2 a stop, 3
-                                  ; the stream commands drive the DAC, 4 a write since the tick
-dac_pos     = dac_flags + 1       ; word: the DAC position in the bank
-dac_start   = dac_pos + 2         ; word: where the voice starts
-dac_pitch   = dac_start + 2       ; word
-dac_stream_pitch = dac_pitch + 2  ; word: the stream's rate
-dac_rate    = dac_stream_pitch + 2 ; the stream's writes per 4 ms (f / 250)
-dac_length  = dac_rate + 1        ; word: 4 ms ticks still to play, 0 for no limit
-dac_block_count = dac_length + 2  ; data blocks of the bank
-dac_bank_end = dac_block_count + 1 ; word: the bank's size so far
-conv_block  = dac_bank_end + 2    ; the data block being converted
-conv_left   = conv_block + 1      ; word: its 16-sample groups still to convert
-conv_src    = conv_left + 2       ; word
-conv_dst    = conv_src + 2        ; word
-dac_wait_brr = conv_dst + 2       ; word: the BRR block that a start waits for
-dac_run_writes = dac_wait_brr + 2 ; the last stretch of writes taken at once
-dac_run_span = dac_run_writes + 1 ; and the samples of their waits
-dp_end      = dac_run_span + 1
+dp_end      = slots_used + 1
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; The direct page's first values come with the image (every other byte is 0).
@@ -193,32 +173,23 @@ HDR_PSGFLG    = STREAM + $2B
 HDR_DATA      = STREAM + $34
 SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)
 
-; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9, its DAC 10; the
-; YM2151's 1-8 are 11-18; the YM2413's 1-9 are 19-27, its noise drums 28-30.
+; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2151's 1-8
+; are 10-17; the YM2413's 1-9 are 18-26, its noise drums 27-29.
 CH_NOISE = 3
 CH_OPN = 4
-CH_DAC = 10
-CH_OPM = 11
-CH_OPLL = 19
-CH_HH = 28                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
-CH_SD = 29
-CH_TCY = 30
-CHANNELS = 31
-DAC_BLOCKS = 8                    ; data blocks of the PCM bank that are remembered
+CH_OPM = 10
+CH_OPLL = 18
+CH_HH = 27                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
+CH_SD = 28
+CH_TCY = 29
+CHANNELS = 30
 
 ; ---- tables that change while the song plays
 DIRECTORY = $0200
 v_entry         = $0240           ; 8: which of the voice's directory entries it plays
 v_release       = v_entry + 8     ; 8: the GAIN of a release held back (stream.s, commit)
-; the PCM bank's data blocks (dac.s): offset in the bank, whole 16-sample groups, address
-dac_off_lo      = v_release + 8
-dac_off_hi      = dac_off_lo + DAC_BLOCKS
-dac_groups_lo   = dac_off_hi + DAC_BLOCKS
-dac_groups_hi   = dac_groups_lo + DAC_BLOCKS
-dac_data_lo     = dac_groups_hi + DAC_BLOCKS
-dac_data_hi     = dac_data_lo + DAC_BLOCKS
 ; the rest of fm.s's work record: for operators 1-4
-w_cyc2          = dac_data_hi + DAC_BLOCKS  ; cycles a note period, in halves
+w_cyc2          = v_release + 8   ; cycles a note period, in halves
 w_tl            = w_cyc2 + 4      ; TL in 0.75 dB steps
 w_ar            = w_tl + 4        ; rates R (0-63)
 w_d1r           = w_ar + 4
@@ -255,7 +226,6 @@ start:
 .include "fm.s"
 .include "waveform.s"
 .include "ym2612.s"
-.include "dac.s"
 .include "ym2151.s"
 .include "ym2413.s"
 code_end:

@@ -43,11 +43,12 @@ entry:
     MOV A,[ptr]+Y
     INC Y
     MOV cmd,A
-    ; Commands by range: $4C-$67 and $90-$95 through tables, the waits and DAC writes
-    ; directly; every other byte is a one-byte command that does nothing.
+    ; Commands by range: $4F-$67 through a table, the short waits directly, the YM2612
+    ; DAC's commands skipped (the DAC is not played); every other byte is a one-byte
+    ; command that does nothing.
     CMP A,#$68
     BCS .high
-    SBC A,#$4C-1                  ; (carry clear) A - $4C
+    SBC A,#$4F-1                  ; (carry clear) A - $4F
     BCC next
     ASL A
     MOV X,A
@@ -55,21 +56,23 @@ entry:
 .high:
     CMP A,#$70
     BCC next
-    CMP A,#$80
-    BCC cmd_wait_short
     CMP A,#$90
-    BCS .stream
-    JMP cmd_dac_write
-.stream:
-    CMP A,#$E0
-    BEQ .seek
-    CMP A,#$96
-    BCS next
-    ASL A                         ; $90-$95: $20-$2A
+    BCC cmd_wait_short
+    SBC A,#$90                    ; (carry set)
     MOV X,A
-    JMP [!stream_handlers-$20+X]
-.seek:
-    JMP cmd_seek
+    CMP X,#6
+    BCC .dac
+    CMP X,#$E0-$90
+    BNE next
+    MOV X,#6                      ; $E0 pppppppp: a PCM seek
+.dac:
+    MOV A,!dac_operands+X         ; $90-$95: the DAC streams
+    MOV tmp,A
+    MOV A,Y
+    CLRC
+    ADC A,tmp
+    MOV Y,A
+    BRA next
 .psg:
     MOV A,[ptr]+Y                 ; flag bit set: the entry is the data byte of a PSG write
     INC Y
@@ -94,10 +97,32 @@ cmd_wait882:
     MOV A,#hi(882)
     BRA add_wait
 cmd_wait_short:                   ; $7n: n + 1 samples
+    MOV X,A
     AND A,#$0F
+    CMP X,#$80
+    BCS .dac
     INC A
     MOV tmp,A
     MOV A,#0
+    BRA add_wait
+; $8n: a DAC byte (not played), then n samples. Songs write the DAC thousands of times a
+; second: with nothing to apply, the time is only counted, while the reading stays less
+; than LEAD ahead.
+.dac:
+    CLRC
+    ADC A,owed
+    MOV owed,A
+    ADC owed+1,#0
+    ADC owed+2,#0
+    MOV A,pending
+    BNE .wait
+    MOV A,owed+2
+    BNE .wait
+    MOV A,owed+1
+    CMP A,#hi(LEAD) + 1
+    BCC next
+.wait:
+    JMP wait_now
 add_wait:                         ; owed += tmp (low byte), A (high byte)
     MOV tmp+1,A
     CLRC
@@ -128,7 +153,7 @@ wait_until:
     CALL poll
     CALL due
     BCC .commit
-    CALL spare_time
+    CALL background
     BRA .due
 .commit:
     CALL commit
@@ -140,7 +165,7 @@ wait_until:
     CALL poll
     CALL due
     BCC .read
-    CALL spare_time
+    CALL background
     BRA .ahead
 .read:
     MOV Y,#0
@@ -172,23 +197,18 @@ due:
     SETC
     RET
 
-; spare_time: while waiting, the housekeeping every 4 ms, and a step of background work.
-spare_time:
-    CALL housekeeping
-    JMP background
 
 
-; Handlers of $4C-$67 and $90-$95; each continues at next.
+; Handlers of $4F-$67; each continues at next.
 low_handlers:
-    .dw cmd_seek0, next, next, cmd_stereo               ; $4C-$4F
+    .dw cmd_stereo                                      ; $4F
     .dw next, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1    ; $50-$53
     .dw cmd_ym2151, next, next, next                    ; $54-$57
     .dw next, next, next, next, next, next, next, next  ; $58-$5F
     .dw next, cmd_wait, cmd_wait735, cmd_wait882        ; $60-$63
     .dw next, next, cmd_end, cmd_data                   ; $64-$67
-stream_handlers:
-    .dw cmd_stream_setup, cmd_stream_bank, cmd_stream_rate
-    .dw cmd_stream_start, cmd_stream_stop, cmd_stream_block
+dac_operands:                     ; operand bytes of $90-$95 and $E0
+    .db 4, 4, 5, 10, 1, 4, 4
 
 cmd_stereo:                       ; $4F dd
     MOV A,[ptr]+Y
@@ -197,11 +217,10 @@ cmd_stereo:                       ; $4F dd
     OR psg_dirty,#$AA             ; every channel's volume again
     JMP next
 
-; $67 $66 tt ssssssss data: a PCM bank block is converted for the DSP (dac.s); any block
-; is then skipped (it cannot exceed the 16-bit address space).
+; $67 $66 tt ssssssss data: a data block is skipped (it cannot exceed the 16-bit address
+; space).
 cmd_data:
     CALL normalize
-    CALL dac_data_block
     MOV Y,#2
     MOV A,[ptr]+Y
     MOV tmp,A
@@ -228,9 +247,7 @@ cmd_end:
     DEC X
     BPL .voice
 .idle:
-    CALL poll                     ; the housekeeping still ends releases and streams
-    CALL housekeeping
-    BRA .idle
+    BRA .idle                     ; (the voices are off)
 
 ; normalize: ptr += Y, Y = 0.
 normalize:
@@ -273,37 +290,20 @@ poll:
 .none:
     RET
 
-; housekeeping: every 4 ms (timer 0) the DAC and its streams move on.
-housekeeping:
-    MOV A,T0OUT
-    BEQ .none
-    MOV ticks4,A
-    JMP dac_tick
-.none:
-    RET
-
-; background: one step of the work that waits: the noise, then waveforms, then the DAC's
-; conversion.
+; background: one step of the work that waits: the noise, then waveforms.
 background:
     MOV A,noise_blocks
     BEQ .waveform
     JMP noise_step
 .waveform:
-    CALL background_waveform
-    BCS .done
-    JMP dac_convert_step
-.done:
-    RET
+    JMP background_waveform
 
-; commit: the commands read take effect: the PSG's and the DAC's changes, and the FM
+; commit: the commands read take effect: the PSG's changes, and the FM
 ; part's held-back releases and key-ons, all voices' key-ons together (KON writes closer
 ; than 64 cycles would lose some).
 commit:
-    BBC pending.0,.dac
+    BBC pending.0,.release
     CALL psg_flush
-.dac:
-    BBC pending.2,.release
-    CALL dac_flush
 .release:
     MOV A,rel_bits
     BEQ .kon

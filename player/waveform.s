@@ -489,8 +489,6 @@ level_amplitude:
 
 amplitude_fine:
     .db 255, 234, 215, 197, 181, 166, 152, 139
-round_of:                         ; half of the last bit that a shift by 0-7 drops
-    .db 0, 1, 2, 4, 8, 16, 32, 64
 
 ; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1),
 ; and the carriers (bit k: operator k + 1). Algorithm 8 is the YM2413's modulator into

@@ -1,4 +1,5 @@
-; ---- YM2612 (OPN2): six 4-operator FM channels, the sixth also the DAC (dac.s).
+; ---- YM2612 (OPN2): six 4-operator FM channels (its DAC, channel 6's PCM mode, is not
+; played: it does not fit in the player's RAM).
 ;
 ; Register copies: port 0 and port 1, registers $30-$B7 each, at OPN0 and OPN1 near the top
 ; of RAM (when the stream leaves them free: init.s), in one page so that one pointer reaches
@@ -67,13 +68,8 @@ opn_write:
 .skip:
     JMP next
 .global:
-    BBS opn_port.0,.same          ; port 1 below $30: nothing
-    CMP Y,#$2B
-    BNE .key
-    MOV dac_on,A                  ; bit 7: the DAC replaces channel 6
-    BRA .same
-.key:
-    CMP Y,#$28
+    BBS opn_port.0,.same          ; port 1 below $30: nothing; port 0: keys only (the
+    CMP Y,#$28                    ; DAC is not played)
     BNE .same
     MOV tmp,A                     ; bits 2-0 channel (3 and 7 none), bits 7-4 operators
     AND A,#3

@@ -1,5 +1,6 @@
 #include "test_songs.h"
 
+#include "format/vgm_commands.h"
 #include "vgm_writer.h"
 
 namespace brevox::audio {
@@ -64,6 +65,50 @@ std::vector<std::uint8_t> OnOffSong() {
 std::vector<std::uint8_t> PalClockSong() {
   VgmWriter vgm = Silent(kVgmHeaderSize, kPalClock);
   vgm.Tone(0, 254).Attenuation(0, 0).Wait(kVgmRate);
+  return vgm.Build();
+}
+
+namespace {
+
+// The every-command song's commands, with the samples they wait.
+VgmWriter EveryCommand(std::uint64_t* waited) {
+  VgmWriter vgm = Silent();
+  vgm.Tone(1, kEveryCommandTone).Attenuation(1, 0);
+  const std::uint64_t before = vgm.samples();
+  for (unsigned byte = 0; byte < 256; ++byte) {
+    const auto command = static_cast<std::uint8_t>(byte);
+    if (command == kSn76489Write || command == kEndOfData) continue;
+    if (command == kDataBlock) {
+      std::vector<std::uint8_t> block = {kDataBlock, 0x66, kYm2612PcmBlockType, 16, 0, 0, 0};
+      block.insert(block.end(), 16, kEndOfData);
+      vgm.Raw(block);
+    } else if (command == kWaitSamples) {
+      vgm.Raw({kWaitSamples, 0, 0});
+    } else if (command == kWait735 || command == kWait882 || IsShortWait(command) || IsDacWrite(command)) {
+      const std::uint8_t one[1] = {command};
+      vgm.Raw({command}, WaitSamples(one));
+    } else {
+      std::vector<std::uint8_t> entry(1 + kVgmCommands[command].operands, kEndOfData);
+      entry[0] = command;
+      vgm.Raw(entry);
+    }
+  }
+  *waited = vgm.samples() - before;
+  return vgm;
+}
+
+}  // namespace
+
+double EveryCommandSeconds() {
+  std::uint64_t waited = 0;
+  EveryCommand(&waited);
+  return static_cast<double>(waited) / kVgmRate + 0.5;
+}
+
+std::vector<std::uint8_t> EveryCommandSong() {
+  std::uint64_t waited = 0;
+  VgmWriter vgm = EveryCommand(&waited);
+  vgm.WaitSeconds(0.5).Tone(1, kEveryCommandLastTone).WaitSeconds(0.5);
   return vgm.Build();
 }
 

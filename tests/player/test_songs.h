@@ -81,6 +81,18 @@ std::vector<std::uint8_t> PalClockSong();
 // which may sound or take time beyond the waits they hold.
 std::vector<std::uint8_t> OtherChipsSong();
 
+// Every command byte that a VGM file may hold, once each (0x50 as a PSG write, 0x66 as the
+// end, 0x67 as a PCM bank block), with the VGM's operand count of bytes 0x66 after it, so
+// that a command read with too few operands ends the song and one read with too many
+// swallows the next: tone 1 plays kEveryCommandTone from the start, and
+// kEveryCommandSeconds into the song (after the commands' own waits and half a second)
+// kEveryCommandLastTone for another half second. Waits take no operand bytes 0x66: 0x61
+// waits 0 samples, 0x62, 0x63 and 0x70-0x8F their own lengths.
+constexpr std::uint16_t kEveryCommandTone = 200;
+constexpr std::uint16_t kEveryCommandLastTone = 100;
+double EveryCommandSeconds();
+std::vector<std::uint8_t> EveryCommandSong();
+
 // Frequency of SN76489 tone period `n` at the test songs' clock.
 double ToneHz(std::uint16_t n, double clock = kPsgClock);
 

@@ -264,7 +264,8 @@ note_level:
     BPL .op
     MOV A,note_tl                 ; VOL = 127 * 10^(-0.75 TL / 20), 0 from 48 dB
     CALL level_amplitude
-    LSR A
+    LSR A                         ; (rounded: the quiet end's steps stay even)
+    ADC A,#0
     MOV note_vol,A
     RET
 

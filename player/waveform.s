@@ -460,7 +460,7 @@ synth_step:
     SETC
     RET
 
-; level_amplitude: A = attenuation in 0.75 dB steps; returns 255 * 10^(-0.75 A / 20),
+; level_amplitude: A = attenuation in 0.75 dB steps; returns 254 * 10^(-0.75 A / 20),
 ; 0 from 64 (48 dB) on. Keeps X.
 level_amplitude:
     CMP A,#64
@@ -487,8 +487,8 @@ level_amplitude:
     MOV A,#0
     RET
 
-amplitude_fine:
-    .db 255, 234, 215, 197, 181, 166, 152, 139
+amplitude_fine:                   ; (254 at the top: half of it rounds to 127)
+    .db 254, 234, 215, 197, 181, 166, 152, 139
 
 ; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1),
 ; and the carriers (bit k: operator k + 1). Algorithm 8 is the YM2413's modulator into

@@ -48,20 +48,20 @@ MAIN_VOLUME = 96
 ;     P = f * 16 * 4096 / 32000, and f = clock / (32 N), so P = clock * 0.064 / N;
 ;   the FM chips: the pitch of a 64-sample period per F-number step (fm.s, fnum_pitch).
 clocks:
-    MOV X,#0
+    MOV tmp,#0
 .chip:
-    MOV tmp,X
+    MOV X,tmp
     MOV A,!clock_rows+X
     MOV Y,A
+    MOV X,#num
+.read:
     MOV A,!STREAM+Y
-    MOV num,A
-    MOV A,!STREAM+1+Y
-    MOV num+1,A
-    MOV A,!STREAM+2+Y
-    MOV num+2,A
-    MOV A,!STREAM+3+Y
-    AND A,#$3F
-    MOV num+3,A
+    MOV (X)+,A
+    INC Y
+    CMP X,#num + 4
+    BNE .read
+    AND num+3,#$3F
+    MOV A,num+3
     OR A,num
     OR A,num+1
     OR A,num+2
@@ -69,12 +69,13 @@ clocks:
     MOV num,#lo(NTSC_CLOCK)
     MOV num+1,#hi(NTSC_CLOCK)
     MOV num+2,#NTSC_CLOCK >> 16
-    CMP Y,#$2C
+    CMP Y,#$2C + 4
     BNE .clock
     MOV num,#lo(OPN_CLOCK)
     MOV num+1,#hi(OPN_CLOCK)
     MOV num+2,#OPN_CLOCK >> 16
 .clock:
+    MOV X,tmp
     MOV A,!clock_rows+1+X
     MOV count,A
 .shift:
@@ -84,11 +85,9 @@ clocks:
     ROL num+3
     DBNZ count,.shift
     MOV A,!clock_rows+2+X
-    MOV X,A
     CALL divide_num
     MOV X,tmp
     MOV A,!clock_rows+3+X
-    MOV X,A
     CALL divide_num
     MOV X,tmp
     MOV A,!clock_rows+4+X
@@ -102,14 +101,15 @@ clocks:
     MOV A,tmp
     CLRC
     ADC A,#5
-    MOV X,A
-    CMP X,#20
+    MOV tmp,A
+    CMP A,#20
     BNE .chip
     RET
 
-; divide_num: num /= X (X at most 255), a byte at a time from the top: the remainder stays
+; divide_num: num /= A (at most 255), a byte at a time from the top: the remainder stays
 ; below the divisor, so every quotient byte fits.
 divide_num:
+    MOV X,A
     MOV Y,#0
     MOV A,num+3
     DIV YA,X

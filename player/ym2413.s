@@ -2,9 +2,11 @@
 ;
 ; Register copies $00-$38 at OPLL, in the 64 bytes above $FFC0 (RAM once the boot ROM is
 ; unmapped; the stream never reaches it). A channel's instrument (1-15 from the chip's ROM,
-; 0 the custom one of registers $00-$07) gives a modulator and a carrier: the work record's
-; algorithm 8, the modulator's TL, feedback and half-sine bit, each operator's multiple
-; (1/2, 1-10, 10, 12, 12, 15, 15), attack, decay, sustain level and release. The volume is
+; 0 the custom one of registers $00-$07, read when the channel's key, block or instrument
+; register is written: a change of it alone leaves sounding notes as they are) gives a
+; modulator and a carrier: the work record's algorithm 8, the modulator's TL, feedback and
+; half-sine bit, each operator's multiple (1/2, 1-10, 10, 12, 12, 15, 15), attack, decay,
+; sustain level and release. The volume is
 ; the carrier's level (3 dB steps). Rates (4 * rate + key scaling) are brought to the
 ; YM2612's scale (the YM2413's decay runs 2.8 times, its attack 4.8 times as fast: + 6 and
 ; + 9). A percussive instrument (EG type 0) keeps decaying at its release rate while keyed;
@@ -33,10 +35,8 @@ cmd_ym2413:
     CMP A,!OPLL+X
     BEQ .skip
     MOV !OPLL+X,A
-    CMP X,#$10
-    BCC .custom
-    MOV A,X                       ; $10-$38: channel register & 15
-    AND A,#$0F
+    MOV A,X                       ; $10-$38: channel register & 15 ($00-$07, the custom
+    AND A,#$0F                    ; instrument, mark a pitch only: harmless)
     CMP A,#9
     BCS .skip
     ADC A,#CH_OPLL                ; (carry clear)
@@ -76,18 +76,6 @@ cmd_ym2413:
     CMP X,#CH_BD
     BCS .drum
     BRA .skip
-.custom:
-    MOV X,#CH_OPLL+8              ; the custom instrument: every channel that plays it
-.channel:
-    MOV A,!OPLL+$30-CH_OPLL+X
-    CMP A,#$10
-    BCS .other
-    MOV A,#F_PATCH
-    CALL fm_mark
-.other:
-    DEC X
-    CMP X,#CH_OPLL
-    BCS .channel
 .skip:
     JMP next
 
@@ -257,12 +245,11 @@ pitch_opll:
     JMP fnum_pitch
 
 ; drum_noise: X = the voice of the noise drum `sub`: the white noise at the drum's
-; pitch (the square while the noise is still being made).
+; pitch (the periodic noise while the white noise is still being made).
 drum_noise:
     MOVW YA,white_noise
     BNE .noise
-    MOV A,#lo(square)
-    MOV Y,#hi(square)
+    MOVW YA,pulse_noise
 .noise:
     CALL voice_sample
     MOV Y,sub

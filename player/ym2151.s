@@ -15,54 +15,6 @@ OPM = OPN0 - $E0                  ; register r at OPM - $20 + r
 .assert ((OPM - $20) & 7) == 0, "a channel's registers are OPM - $20 + register + channel"
 .assert F_PATCH == 8, "cmd_ym2151 makes F_PATCH from the connection's bit 2"
 
-cmd_ym2151:
-    MOV A,[ptr]+Y
-    INC Y
-    MOV X,A
-    MOV A,[ptr]+Y
-    INC Y
-    BBC chips.1,.skip             ; no room for the copies: not played
-    CMP X,#$20
-    BCS .store
-    CMP X,#$08
-    BNE .skip
-    PUSH A                        ; $08: bits 6-3 the operators, 2-0 the channel
-    AND A,#7
-    ADC A,#CH_OPM - 1             ; (carry set by the compare)
-    MOV X,A
-    POP A
-    AND A,#$78
-    JMP fm_key
-.store:
-    CMP A,!OPM-$20+X
-    BEQ .skip
-    MOV !OPM-$20+X,A
-    MOV A,#4                      ; (the patch, below)
-    CMP X,#$28
-    BCC .patch                    ; $20-$27: pan, feedback, connection
-    MOV A,#F_PITCH
-    CMP X,#$40
-    BCC .mark                     ; $28-$3F: key code, fraction (LFO sensitivities: not
-    MOV A,X                       ; played, a pitch at most)
-    OR A,#7                       ; (bit 2 set: the patch)
-    CMP A,#$7F
-    BNE .patch
-    MOV A,!OPM-$78+X              ; C2's TL: the level alone when C2 is the only carrier
-.patch:                           ; (connections 0-3: bit 2 clear)
-    AND A,#4
-    ASL A                         ; F_PATCH or not (carry clear)
-    OR A,#F_LEVEL
-.mark:
-    PUSH A                        ; (carry clear on both ways here)
-    MOV A,X
-    AND A,#7
-    ADC A,#CH_OPM
-    MOV X,A
-    POP A
-    CALL fm_mark
-.skip:
-    JMP next
-
 ; load_opm: the work record of YM2151 channel `sub`.
 load_opm:
     MOV X,sub
@@ -140,3 +92,47 @@ opm_octave7_lo:
 opm_octave7_hi:
     .db hi(18165), hi(19246), hi(20390), hi(21602), hi(21602), hi(22887), hi(24248), hi(25690)
     .db hi(25690), hi(27217), hi(28836), hi(30551), hi(30551), hi(32367), hi(34292), hi(36331)
+
+; opm_write: X = a register, A = its value (cmd_ym2151, ym2413.s): the copies, the marks.
+opm_write:
+    BBC chips.1,.skip             ; no room for the copies: not played
+    CMP X,#$20
+    BCS .store
+    CMP X,#$08
+    BNE .skip
+    PUSH A                        ; $08: bits 6-3 the operators, 2-0 the channel
+    AND A,#7
+    ADC A,#CH_OPM - 1             ; (carry set by the compare)
+    MOV X,A
+    POP A
+    AND A,#$78
+    JMP fm_key
+.store:
+    CMP A,!OPM-$20+X
+    BEQ .skip
+    MOV !OPM-$20+X,A
+    MOV A,#4                      ; (the patch, below)
+    CMP X,#$28
+    BCC .patch                    ; $20-$27: pan, feedback, connection
+    MOV A,#F_PITCH
+    CMP X,#$40
+    BCC .mark                     ; $28-$3F: key code, fraction (LFO sensitivities: not
+    MOV A,X                       ; played, a pitch at most)
+    OR A,#7                       ; (bit 2 set: the patch)
+    CMP A,#$7F
+    BNE .patch
+    MOV A,!OPM-$78+X              ; C2's TL: the level alone when C2 is the only carrier
+.patch:                           ; (connections 0-3: bit 2 clear)
+    AND A,#4
+    ASL A                         ; F_PATCH or not (carry clear)
+    OR A,#F_LEVEL
+.mark:
+    PUSH A                        ; (carry clear on both ways here)
+    MOV A,X
+    AND A,#7
+    ADC A,#CH_OPM
+    MOV X,A
+    POP A
+    CALL fm_mark
+.skip:
+    JMP next

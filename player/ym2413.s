@@ -22,12 +22,16 @@ CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
+; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
+; that the command's bit 2 names (the YM2151's in opm_write, just before).
+cmd_ym2151:
 cmd_ym2413:
     MOV A,[ptr]+Y
     INC Y
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
+    BBS cmd.2,opm_write
     CMP X,#$0E
     BEQ .rhythm
     CMP X,#$39

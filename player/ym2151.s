@@ -4,8 +4,8 @@
 ; registers have the YM2612's fields, two slots apart (M1, M2, C1, C2 at offsets 0, 8, 16,
 ; 24: operators 1, 3, 2, 4), and the connection is the YM2612's algorithm. A write marks its
 ; channel (register & 7): C2's TL in connections 0-3 (the only carrier) the level, the key
-; code and fraction the pitch, any other the patch (which brings the level too). Register
-; $08 keys a channel while any of its operator bits is set.
+; code, fraction and LFO sensitivities the pitch, any other the patch (which brings the level
+; too). Register $08 keys a channel while any of its operator bits is set.
 ;
 ; Pitch: the key code's octave and note code index a table of octave 7's pitches (each of
 ; the 4 unused codes sounds as the note after it), the key fraction (1/64 of a semitone)
@@ -15,69 +15,13 @@ OPM = OPN0 - $E0                  ; register r at OPM - $20 + r
 .assert ((OPM - $20) & 7) == 0, "a channel's registers are OPM - $20 + register + channel"
 .assert F_PATCH == 8, "cmd_ym2151 makes F_PATCH from the connection's bit 2"
 
-cmd_ym2151:
-    MOV A,[ptr]+Y
-    INC Y
-    MOV X,A
-    MOV A,[ptr]+Y
-    INC Y
-    BBC chips.1,.skip             ; no room for the copies: not played
-    CMP X,#$20
-    BCS .store
-    CMP X,#$08
-    BNE .skip
-    PUSH A                        ; $08: bits 6-3 the operators, 2-0 the channel
-    AND A,#7
-    ADC A,#CH_OPM - 1             ; (carry set by the compare)
-    MOV X,A
-    POP A
-    AND A,#$78
-    JMP fm_key
-.store:
-    CMP A,!OPM-$20+X
-    BEQ .skip
-    MOV !OPM-$20+X,A
-    MOV A,#F_PITCH
-    CMP X,#$28
-    BCC .patch                    ; $20-$27: pan, feedback, connection
-    CMP X,#$38
-    BCC .mark                     ; $28-$37: key code and fraction
-    CMP X,#$40
-    BCC .skip                     ; LFO sensitivities: not played
-    MOV A,X
-    AND A,#$F8
-    CMP A,#$78
-    BNE .patch
-    MOV A,X                       ; C2's TL: the level alone when C2 is the only carrier
-    AND A,#7
-    MOV X,A
-    MOV A,!OPM+X
-    AND A,#4
-    ASL A
-    BNE .mark                     ; (connections 4-7: F_PATCH)
-    MOV A,#F_LEVEL
-    BRA .mark
-.patch:
-    MOV A,#F_PATCH
-.mark:
-    PUSH A
-    MOV A,X
-    AND A,#7
-    CLRC
-    ADC A,#CH_OPM
-    MOV X,A
-    POP A
-    CALL fm_mark
-.skip:
-    JMP next
-
 ; load_opm: the work record of YM2151 channel `sub`.
 load_opm:
     MOV X,sub
     MOV A,X                       ; reg_ptr: register $00 of the channel's copies
     OR A,#lo(OPM - $20)
-    MOV reg_ptr,A
-    MOV reg_ptr+1,#hi(OPM - $20)
+    MOV Y,#hi(OPM - $20)
+    MOVW reg_ptr,YA
     MOV A,!OPM+X                  ; R bit 7, L bit 6, FB 5-3, CON 2-0
     MOV Y,A
     AND A,#7
@@ -113,12 +57,11 @@ pitch_opm:
     MOV A,!OPM-$20+$28+X          ; key code: octave, note code
     PUSH A
     AND A,#$0F
-    ASL A
     MOV X,A
-    MOV A,!opm_octave7+X
-    MOV fnum,A
-    MOV A,!opm_octave7+1+X
-    MOV fnum+1,A
+    MOV A,!opm_octave7_hi+X
+    MOV Y,A
+    MOV A,!opm_octave7_lo+X
+    MOVW fnum,YA
     MOV A,#0
     CALL fnum_pitch
     MOVW YA,pitch64
@@ -132,18 +75,64 @@ pitch_opm:
     SETC
     SBC A,#6                      ; octaves 6 and 7: fnum_pitch's block 0 or 1
     BCS .scaled
-    MOV X,A
 .shift:
     LSR fnum+1
     ROR fnum
-    INC X
+    INC A
     BNE .shift
-    MOV A,X
 .scaled:
     JMP fnum_pitch
 
 ; The pitch64 of each note code of octave 7 at 3579545 Hz: 440 * 2^((28 + s) / 12) * 8.192
-; for semitone s = code - code / 4 (C# to C, then the next C# for code 15).
-opm_octave7:
-    .dw 18165, 19246, 20390, 21602, 21602, 22887, 24248, 25690
-    .dw 25690, 27217, 28836, 30551, 30551, 32367, 34292, 36331
+; for semitone s = code - code / 4 (C# to C, then the next C# for code 15): low bytes,
+; then high bytes (one index for both).
+opm_octave7_lo:
+    .db lo(18165), lo(19246), lo(20390), lo(21602), lo(21602), lo(22887), lo(24248), lo(25690)
+    .db lo(25690), lo(27217), lo(28836), lo(30551), lo(30551), lo(32367), lo(34292), lo(36331)
+opm_octave7_hi:
+    .db hi(18165), hi(19246), hi(20390), hi(21602), hi(21602), hi(22887), hi(24248), hi(25690)
+    .db hi(25690), hi(27217), hi(28836), hi(30551), hi(30551), hi(32367), hi(34292), hi(36331)
+
+; opm_write: X = a register, A = its value (cmd_ym2151, ym2413.s): the copies, the marks.
+opm_write:
+    BBC chips.1,.skip             ; no room for the copies: not played
+    CMP X,#$20
+    BCS .store
+    CMP X,#$08
+    BNE .skip
+    PUSH A                        ; $08: bits 6-3 the operators, 2-0 the channel
+    AND A,#7
+    ADC A,#CH_OPM - 1             ; (carry set by the compare)
+    MOV X,A
+    POP A
+    AND A,#$78
+    JMP fm_key
+.store:
+    CMP A,!OPM-$20+X
+    BEQ .skip
+    MOV !OPM-$20+X,A
+    MOV A,#4                      ; (the patch, below)
+    CMP X,#$28
+    BCC .patch                    ; $20-$27: pan, feedback, connection
+    MOV A,#F_PITCH
+    CMP X,#$40
+    BCC .mark                     ; $28-$3F: key code, fraction (LFO sensitivities: not
+    MOV A,X                       ; played, a pitch at most)
+    OR A,#7                       ; (bit 2 set: the patch)
+    CMP A,#$7F
+    BNE .patch
+    MOV A,!OPM-$78+X              ; C2's TL: the level alone when C2 is the only carrier
+.patch:                           ; (connections 0-3: bit 2 clear)
+    AND A,#4
+    ASL A                         ; F_PATCH or not (carry clear)
+    OR A,#F_LEVEL
+.mark:
+    PUSH A                        ; (carry clear on both ways here)
+    MOV A,X
+    AND A,#7
+    ADC A,#CH_OPM
+    MOV X,A
+    POP A
+    CALL fm_mark
+.skip:
+    JMP next

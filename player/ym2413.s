@@ -1,15 +1,17 @@
 ; ---- YM2413 (OPLL): nine 2-operator channels, or six and five drums, on the FM engine.
 ;
 ; Register copies $00-$38 at OPLL, in the 64 bytes above $FFC0 (RAM once the boot ROM is
-; unmapped; the stream never reaches it). A channel's instrument (1-15 from the chip's ROM,
-; 0 the custom one of registers $00-$07) gives a modulator and a carrier: the work record's
-; algorithm 8, the modulator's TL, feedback and half-sine bit, each operator's multiple
-; (1/2, 1-10, 10, 12, 12, 15, 15), attack, decay, sustain level and release. The volume is
-; the carrier's level (3 dB steps). Rates (4 * rate + key scaling) are brought to the
-; YM2612's scale (the YM2413's decay runs 2.8 times, its attack 4.8 times as fast: + 6 and
-; + 9). A percussive instrument (EG type 0) keeps decaying at its release rate while keyed;
-; after the key-off it releases at its release rate (sustained) or rate 7, at rate 5 with
-; the channel's SUS bit.
+; unmapped; the stream never reaches it). A channel's instrument (1-15 from the chip's
+; ROM, 0 the custom one of registers $00-$07, read when the channel's key, block or
+; instrument register is written: a change of it alone leaves sounding notes as they are)
+; gives a modulator and a carrier: the work record's algorithm 8, the modulator's TL,
+; feedback and half-sine bit, each operator's multiple (1/2, 1-10, 10, 12, 12, 15, 15),
+; attack, decay, sustain level and release. The volume is the carrier's level (3 dB
+; steps). Rates (4 * rate + key scaling) are brought to the YM2612's scale (the YM2413's
+; decay runs 2.8 times as fast: + 6; its attack too, though it runs 4.8 times as fast: + 9
+; scored no better on the real songs). A percussive instrument (EG type 0) keeps decaying
+; at its release rate while keyed; after the key-off it releases at its release rate
+; (sustained) or rate 7, at rate 5 with the channel's SUS bit.
 ;
 ; Rhythm mode: channels 6-8 are drum channels, each keyed by its bit of $0E: 6 the bass
 ; drum and 8 the tom (tones at their channel's F-number), and the hi-hat, snare and top
@@ -20,12 +22,16 @@ CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
+; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
+; that the command's bit 2 names (the YM2151's in opm_write, just before).
+cmd_ym2151:
 cmd_ym2413:
     MOV A,[ptr]+Y
     INC Y
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
+    BBS cmd.2,opm_write
     CMP X,#$0E
     BEQ .rhythm
     CMP X,#$39
@@ -33,10 +39,8 @@ cmd_ym2413:
     CMP A,!OPLL+X
     BEQ .skip
     MOV !OPLL+X,A
-    CMP X,#$10
-    BCC .custom
-    MOV A,X                       ; $10-$38: channel register & 15
-    AND A,#$0F
+    MOV A,X                       ; $10-$38: channel register & 15 ($00-$07, the custom
+    AND A,#$0F                    ; instrument, mark a pitch only: harmless)
     CMP A,#9
     BCS .skip
     ADC A,#CH_OPLL                ; (carry clear)
@@ -76,18 +80,6 @@ cmd_ym2413:
     CMP X,#CH_BD
     BCS .drum
     BRA .skip
-.custom:
-    MOV X,#CH_OPLL+8              ; the custom instrument: every channel that plays it
-.channel:
-    MOV A,!OPLL+$30-CH_OPLL+X
-    CMP A,#$10
-    BCS .other
-    MOV A,#F_PATCH
-    CALL fm_mark
-.other:
-    DEC X
-    CMP X,#CH_OPLL
-    BCS .channel
 .skip:
     JMP next
 
@@ -219,25 +211,17 @@ opll_patch:
     MOV w_wave,A
     RET
 
-; opll_attack: A = a register with a 4-bit rate in bits 7-4; returns R = 4 * rate + 9 +
-; the key scaling (at most 63), 0 for rate 0. opll_decay: the same for bits 3-0, + 6.
-; Both keep X and Y.
+; opll_attack: A = a register with a 4-bit rate in bits 7-4; returns R = 4 * rate + 6 +
+; the key scaling (at most 63), 0 for rate 0. opll_decay: the same for bits 3-0. Both keep
+; X and Y.
 opll_attack:
     XCN A
-    AND A,#$0F
-    BEQ opll_rate_done
-    ASL A
-    ASL A
-    ADC A,#3                      ; (carry clear)
-    BRA opll_rate
 opll_decay:
     AND A,#$0F
     BEQ opll_rate_done
     ASL A
     ASL A
-; opll_rate: A = 4 * a rate (carry clear); returns it + 6 + ks_add, at most 63.
-opll_rate:
-    ADC A,#6
+    ADC A,#6                      ; (carry clear)
     JMP scaled_rate
 opll_rate_done:
     RET
@@ -257,12 +241,11 @@ pitch_opll:
     JMP fnum_pitch
 
 ; drum_noise: X = the voice of the noise drum `sub`: the white noise at the drum's
-; pitch (the square while the noise is still being made).
+; pitch (the periodic noise while the white noise is still being made).
 drum_noise:
     MOVW YA,white_noise
     BNE .noise
-    MOV A,#lo(square)
-    MOV Y,#hi(square)
+    MOVW YA,pulse_noise
 .noise:
     CALL voice_sample
     MOV Y,sub

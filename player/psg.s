@@ -206,10 +206,10 @@ psg_level:
     RET
 
 ; divide: den = a divisor. YA = round(kconst / 4 / den), clamped at $3FFF (so also for den
-; 0). kconst's top byte starts as the remainder (when it already reaches den the quotient
-; would not fit 14 bits); 15 steps then shift in its low 16 bits but the last one, each
-; shifting the previous step's quotient bit into num: the 15th bit, left in carry, rounds.
-; Keeps X.
+; 0). Long division of kconst / 2: its top byte is the first remainder (when that reaches
+; den the quotient needs more than 14 bits); each of 15 steps shifts the next dividend bit
+; out of num and the step before's quotient bit into it, so the 15th bit, a half, is left
+; in carry to round with. Keeps X.
 divide:
     MOVW YA,kconst
     MOVW num,YA

@@ -44,8 +44,9 @@ MAIN_VOLUME = 96
 .org $1C00
 ; clocks: each chip's clock constant from its header field (without the dual-chip bits;
 ; 0 means the chip's usual clock): clock * 2^shift / d1 / d2, 3 bytes.
-;   the PSG: clock * 8 / 125 = clock * 0.064: a 16-sample wave sounds at f for pitch
-;     P = f * 16 * 4096 / 32000, and f = clock / (32 N), so P = clock * 0.064 / N;
+;   the PSG: clock * 32 / 125 = 4 * clock * 0.064: a 16-sample wave sounds at f for
+;     pitch P = f * 16 * 4096 / 32000, and f = clock / (32 N), so P = clock * 0.064 / N
+;     (four times that, so that psg.s's division finds its bits in whole bytes);
 ;   the FM chips: the pitch of a 64-sample period per F-number step (fm.s, fnum_pitch).
 clocks:
     MOV tmp,#0
@@ -126,7 +127,7 @@ divide_num:
     RET
 
 clock_rows:                       ; header field, shift, d1, d2, result
-    .db $0C, 3, 125, 1, kconst
+    .db $0C, 5, 125, 1, kconst
     .db $2C, 1, 125, 9, kf_opn
     .db $30, 2, 19, 23, kf_opm
     .db $10, 4, 125, 9, kf_opll
@@ -230,7 +231,7 @@ heap_setup:
     MOV lfsr+1,#hi(WHITE_NOISE_END_STATE)
     MOV noise_blocks,#128
     MOV Y,#PULSE_SIZE             ; the pulse from its end back: the high block first
-    MOV A,#$77                    ; +7s
+    MOV A,#$65                    ; +6s and +5s
     MOV X,#$B3                    ; shift 11, loop and end
 .block:
     MOV count,#8
@@ -241,7 +242,7 @@ heap_setup:
     DEC Y
     MOV A,X
     MOV [pulse_noise]+Y,A
-    MOV A,#$99                    ; then the low ones: -7s
+    MOV A,#$88                    ; then the low ones: -8s
     MOV X,#$70                    ; shift 7
     CMP Y,#0
     BNE .block

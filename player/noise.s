@@ -10,8 +10,10 @@
 ;
 ; Periodic noise is one pulse in 16 shifts: 16 blocks of 16 samples, the last one high
 ; (after a reset the register's one bit reaches the output at the 16th shift); played at
-; the tone pitch of the shift clock's period, each block lasts one shift. High 7168 (shift
-; 11) and low -448 (shift 7) make the pulse almost free of DC, which would only eat headroom.
+; the tone pitch of the shift clock's period, each block lasts one shift. High 6144 and 5120
+; in turn (shift 11) over low -512 (shift 7): through the level rows it shares with the
+; tones it sits 7.6 dB (RMS) below a tone of the same attenuation, where it sits on the
+; PSG; and it is almost free of DC, which would only eat headroom.
 WHITE_NOISE_SIZE = 128 * 9
 PULSE_SIZE = 16 * 9
 ; The white noise is made from its end back to its start, running the register backwards

@@ -68,14 +68,14 @@ den         = rem + 2             ; word: divisor
 regl        = den + 2             ; 8: PSG registers, bits 3-0
 regh        = regl + 8            ; 8 by chreg, two tables interleaved: regh + chreg bits 9-4
 row_base    = regh + 1            ;   of a tone's period; row_base + chreg the channel's first
-                                  ;   level row (PERIODIC_ROWS for periodic noise, 15 unheard)
+                                  ;   level row (0, or 15 while it cannot be heard)
 psg_pitch   = regh + 8            ; 8: word by chreg, the DSP pitch of each channel
 white_noise = psg_pitch + 8       ; word: the white noise sample (0 while being made)
 pulse_noise = white_noise + 2     ; word: the periodic noise sample
 noise_dst   = pulse_noise + 2     ; word: where the white noise made so far starts
 noise_blocks = noise_dst + 2      ; white noise blocks still to make
 ; clock constants (init.s): 3 bytes each
-kconst      = noise_blocks + 1    ; the PSG's clock * 0.064, so that pitch = kconst / N
+kconst      = noise_blocks + 1    ; the PSG's clock * 0.256, so that pitch = kconst / 4 / N
 kf_opn      = kconst + 3          ; the YM2612's clock * 2 / 1125
 kf_opm      = kf_opn + 3          ; the YM2151's clock * 4 / 437
 kf_opll     = kf_opm + 3          ; the YM2413's clock * 16 / 1125

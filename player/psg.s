@@ -73,20 +73,16 @@ psg_period:
     BEQ noise_period
     CALL tone_period
     CMP Y,#0
-    BNE .audible
+    BNE psg_audible
     CMP A,#9
     MOV A,#15
     BCC set_row_base              ; below 9: above 12 kHz, too high to hear
-.audible:
-    MOV A,#0
-; pitch_of_den: X = chreg, A = its row base, den = its period: the row base and the pitch
-; (kconst / den) stored.
-pitch_of_den:
-    MOV row_base+X,A
+; psg_audible: X = chreg, den = its period: heard from level row 0, at its pitch.
+psg_audible:
     CALL divide
     MOV psg_pitch+X,A
     MOV psg_pitch+1+X,Y
-    RET
+    MOV A,#0
 ; set_row_base: X = chreg, A = its row base (the pitch is left as it was).
 set_row_base:
     MOV row_base+X,A
@@ -104,14 +100,14 @@ noise_period:
     CALL tone_period
     BRA .kind
 .fixed:
-    MOV X,A
-    MOV A,!noise_periods+X
+    MOV X,A                       ; 16 << rate
+    MOV A,!bit_of+X
+    XCN A
     MOV Y,#0
     MOVW den,YA
 .kind:
     MOV X,#6
-    MOV A,#PERIODIC_ROWS
-    BBC regl+6.2,pitch_of_den
+    BBC regl+6.2,psg_audible
     MOV A,#15                     ; white noise still being made: silent until then
     MOV Y,white_noise+1
     BEQ set_row_base
@@ -120,11 +116,7 @@ noise_period:
     ASL den
     ROL den+1
     DBNZ Y,.eighth
-    MOV A,#0
-    BRA pitch_of_den
-
-noise_periods:
-    .db 16, 32, 64
+    BRA psg_audible
 
 ; tone_period: X = a tone register (0, 2, 4). YA = den = its period; 0 means 1024 on TI
 ; chips. Keeps X.
@@ -145,6 +137,9 @@ tone_period:
 ; taken, or the noise after a write, starts its sample); silent, it gives its voice back.
 psg_level:
     MOV X,chreg
+    MOV A,psg_pitch+X             ; its pitch to den (X is the voice when it is sent)
+    MOV Y,psg_pitch+1+X
+    MOVW den,YA
     MOV A,regl+1+X
     OR A,row_base+X
     MOV Y,A
@@ -188,11 +183,7 @@ psg_level:
     CALL voice_sample
     CALL voice_key_on
 .playing:
-    MOV Y,chreg
-    MOV A,!psg_pitch+1+Y
-    PUSH A
-    MOV A,!psg_pitch+Y
-    POP Y
+    MOVW YA,den
     CALL voice_pitch
     MOV A,X                       ; GAIN carries part of the level, VOLL/VOLR the rest,
     XCN A                         ; each side 0 when the stereo byte routes the channel away
@@ -214,37 +205,35 @@ psg_level:
 .done:
     RET
 
-; divide: den = a divisor. YA = round(kconst / den), clamped at $3FFF (so also for den 0).
-; Shift and subtract over the low 16 bits of kconst + den / 2; its bits above those start
-; as the remainder, and when they already reach den the quotient would not fit. Keeps X.
+; divide: den = a divisor. YA = round(kconst / 4 / den), clamped at $3FFF (so also for den
+; 0). Long division of kconst / 2: its top byte is the first remainder (when that reaches
+; den the quotient needs more than 14 bits); each of 15 steps shifts the next dividend bit
+; out of num and the step before's quotient bit into it, so the 15th bit, a half, is left
+; in carry to round with. Keeps X.
 divide:
-    MOVW YA,den
-    MOVW tmp,YA
-    LSR tmp+1
-    ROR tmp
     MOVW YA,kconst
-    ADDW YA,tmp
     MOVW num,YA
     MOV A,kconst+2
-    ADC A,#0
     MOV Y,#0
-    CMPW YA,den
+    CMPW YA,den                   ; carry clear from here on: the first bit shifted in is 0
     BCS .clamp
-    MOVW rem,YA
-    MOV count,#16
+    MOV count,#15
 .bit:
-    ASL num
+    MOVW rem,YA
+    ROL num
     ROL num+1
     ROL rem
     ROL rem+1
     MOVW YA,rem
-    CMPW YA,den
+    CMPW YA,den                   ; carry: the quotient bit
     BCC .zero
-    SUBW YA,den
-    MOVW rem,YA
-    INC num
+    SUBW YA,den                   ; leaves carry set
 .zero:
     DBNZ count,.bit
+    BCC .rounded
+    INCW num
+.rounded:
+    CLR1 num+1.7                  ; kconst's bit 0, shifted up to there
     MOVW YA,num
     CMP Y,#$40
     BCC .done
@@ -256,13 +245,9 @@ divide:
 
 ; Levels for attenuation 0-15: each step 2 dB down (10^(-v/10) of step 0), 15 silent.
 ; VOL * GAIN pairs found by search; all within 0.03 dB of the ideal level, so the quiet
-; end is as exact as the loud one. Tone rows serve the square and the white noise; the
-; periodic rows are scaled so that the pulse sits against the tones as on the PSG. A VOL
-; of 0 marks a silent row.
-PERIODIC_ROWS = 16
+; end is as exact as the loud one. They serve every PSG sample: the pulse's amplitude
+; (noise.s) sets it against the tones as on the PSG. A VOL of 0 marks a silent row.
 vol_row:
     .db 127, 105, 87, 77, 51, 44, 33, 28, 36, 16, 16, 12, 10, 7, 6, 0
-    .db 105, 94, 76, 70, 67, 50, 34, 27, 20, 19, 13, 9, 9, 7, 6, 0
 gain_row:
     .db 127, 122, 117, 105, 126, 116, 123, 115, 71, 127, 101, 107, 102, 116, 107, 0
-    .db 125, 111, 109, 94, 78, 83, 97, 97, 104, 87, 101, 116, 92, 94, 87, 0

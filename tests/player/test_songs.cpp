@@ -48,12 +48,25 @@ std::vector<std::uint8_t> PitchSong() {
   return vgm.Build();
 }
 
+namespace {
+// kLoudnessStepSeconds at each attenuation of `channel`, set up before in `vgm`.
+std::vector<std::uint8_t> AttenuationSteps(VgmWriter& vgm, std::uint8_t channel) {
+  const auto step = static_cast<std::uint32_t>(kLoudnessStepSeconds * kVgmRate);
+  for (std::uint8_t level = 0; level < 16; ++level) vgm.Attenuation(channel, level).Wait(step);
+  return vgm.Build();
+}
+}  // namespace
+
 std::vector<std::uint8_t> LoudnessSong() {
   VgmWriter vgm = Silent();
   vgm.Tone(0, 254);
-  const auto step = static_cast<std::uint32_t>(kLoudnessStepSeconds * kVgmRate);
-  for (std::uint8_t level = 0; level < 16; ++level) vgm.Attenuation(0, level).Wait(step);
-  return vgm.Build();
+  return AttenuationSteps(vgm, 0);
+}
+
+std::vector<std::uint8_t> NoiseLoudnessSong(std::uint8_t control) {
+  VgmWriter vgm = Silent();
+  vgm.Noise(control).Wait(static_cast<std::uint32_t>(kLoudnessStepSeconds * kVgmRate));
+  return AttenuationSteps(vgm, 3);
 }
 
 std::vector<std::uint8_t> OnOffSong() {

@@ -21,6 +21,10 @@ std::vector<std::uint8_t> PitchSong();
 // Tone 0 at N = 254 for kLoudnessStepSeconds at each attenuation 0, 1, ... 15.
 constexpr double kLoudnessStepSeconds = 0.25;
 std::vector<std::uint8_t> LoudnessSong();
+// The same steps on the noise channel with the noise control byte `control`, after
+// kLoudnessStepSeconds of silence (the player makes its white noise sample in its first
+// 0.1 s and keeps the white noise silent until then).
+std::vector<std::uint8_t> NoiseLoudnessSong(std::uint8_t control);
 
 // Tone 0 (N = 64) from 1.000 s to 2.000 s; the song ends at 2.5 s.
 std::vector<std::uint8_t> OnOffSong();

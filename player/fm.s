@@ -222,7 +222,7 @@ set_pitch:
     BRA .half
 .slot:
     CALL slot_address
-    MOV Y,#SLOT_STATE
+    MOV Y,#SLOT_SIG
     MOV A,[slot_ptr]+Y            ; bit 7: the waveform spans two periods
     BPL .whole
 .half:

@@ -117,8 +117,7 @@ slot_base   = slot_ptr + 2        ; word
 slot_count  = slot_base + 2
 slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
-sig_hash    = queued + 1          ; the sum of sig's bytes
-slots_used  = sig_hash + 1        ; slots 0 to this - 1 have held a waveform
+slots_used  = queued + 1          ; slots 0 to this - 1 have held a waveform
 ; DAC
 dac_flags   = slots_used + 1      ; bit 0 a run of writes plays, 1 a start waits, 2 a stop, 3
                                   ; the stream commands drive the DAC, 4 a write since the tick
@@ -155,29 +154,32 @@ dp_end      = dac_run_span + 1
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
 ; the stack
 S_PAGE      = $0100
+; from s_phase to s_zero_end: 0 when a waveform starts
 s_phase     = $00                 ; 4: operators' sine index
-s_step      = s_phase + 4         ; 4: sine steps a sample
-s_amp       = s_step + 4          ; 4: amplitude 0-255
-s_in        = s_amp + 4           ; 4: inputs (bit j: operator j + 1, bit 3 the feedback)
-s_half      = s_in + 4            ; 4: bit 7 half sine
-s_m         = s_half + 4          ; 4: outputs' low bytes (the fourth: operator 1's feedback)
+s_m         = s_phase + 4         ; 4: outputs' low bytes (the fourth: operator 1's feedback)
 s_h1        = s_m + 4             ; word: operator 1's last output
 s_h2        = s_h1 + 2            ; word: the one before
-s_fbshift   = s_h2 + 2            ; 9 - FB
-s_car       = s_fbshift + 1
-s_slot      = s_car + 1           ; word
+s_count     = s_h2 + 2            ; samples made so far (0-63)
+acc         = s_count + 1         ; word: the carriers' amplitudes summed, then the sample
+s_zero_end  = acc + 2
+s_sig       = s_zero_end          ; a copy of the slot's signature: algorithm and feedback,
+s_step      = s_sig + 1           ; 4: cycles a period, then sine steps a sample
+s_half      = s_step + 4          ; 4: levels, bit 7 half sine
+s_amp       = s_half + 4          ; 4: amplitude 0-255
+s_in        = s_amp + 4           ; 4: inputs (bit j: operator j + 1, bit 3 the feedback)
+s_fbshift   = s_in + 4            ; 9 - FB
+s_car       = s_fbshift + 1       ; the carriers (bit k: operator k + 1)
+s_cars      = s_car + 1           ; those still to add this sample
+s_slot      = s_cars + 1          ; word
 s_dst       = s_slot + 2          ; word
 s_making    = s_dst + 2           ; the slot being made, NOT_MAKING when none
-s_count     = s_making + 1        ; samples made so far (0-63)
-k_shift     = s_count + 1         ; the waveform's BRR shift k, plus 1
+k_shift     = s_making + 1        ; the waveform's BRR shift k, plus 1
 header      = k_shift + 1         ; its BRR block header
-acc         = header + 1          ; word: the sample being summed
-carried     = acc + 2             ; the operator's amplitude this sample
+carried     = header + 1          ; the operator's amplitude this sample
 inputs      = carried + 1
 index       = inputs + 1
 value       = index + 1           ; word
-high        = value + 2           ; the first nibble of a byte
-s_end       = high + 1
+s_end       = value + 2
 NOT_MAKING  = $FF
 ch_voice    = S_PAGE + s_end      ; 32: voice of each channel, $FF for none
 ch_flags    = ch_voice + 32       ; 32: fm.s F_... bits

@@ -41,18 +41,14 @@ key_change:
     CMP A,#1                      ; carry: a key-on
     MOV A,!ch_flags+X
     AND A,#F_KEY
-    BCC .off
-    BNE .same
-    MOV A,#F_KEY | F_KON
-    BRA fm_mark
-.off:
-    BEQ .same
+    BCS .on
+    BEQ key_unchanged
     EOR A,!ch_flags+X             ; the key bit cleared
     OR A,#F_KOFF
     BRA fm_store
-.same:
-    RET
-
+.on:
+    BNE key_unchanged
+    MOV A,#F_KEY | F_KON
 ; fm_mark: X = channel, A = flags to add; the FM part has something to flush. Keeps Y.
 fm_mark:
     OR A,!ch_flags+X
@@ -60,6 +56,7 @@ fm_mark:
 fm_store:
     MOV !ch_flags+X,A
     SET1 pending.1
+key_unchanged:
     RET
 
 ; fm_flush: every marked channel of every chip.
@@ -144,9 +141,6 @@ fm_channel:
     BRA .gain
 .exponential:
     CALL decay_rate
-    BNE .rate
-    INC A
-.rate:
     OR A,#$A0
 .gain:
     MOV X,voice                   ; held back until the commands are due (stream.s)

@@ -220,14 +220,13 @@ synth_start:
     MOV Y,#0
     ADDW YA,acc
     MOVW acc,YA
-    MOV A,s_amp+X                 ; a carrier sounds at seven eighths
+    MOV A,s_amp+X                 ; a carrier sounds at seven eighths: amplitude
+    LSR A                         ; + NOT (amplitude / 8) + 1
     LSR A
     LSR A
-    LSR A
-    MOV carried,A
-    MOV A,s_amp+X
+    EOR A,#$FF
     SETC
-    SBC A,carried
+    ADC A,s_amp+X
     MOV s_amp+X,A
 .modulator:
     MOV A,X
@@ -399,11 +398,9 @@ synth_step:
     SETC
     RET
 
-; level_amplitude: A = attenuation in 0.75 dB steps; returns 255 * 10^(-0.75 A / 20),
-; 0 from 64 (48 dB) on. Keeps X.
+; level_amplitude: A = attenuation in 0.75 dB steps (0-127); returns
+; 255 * 10^(-0.75 A / 20), 0 from 64 (48 dB) on (shifted out). Keeps X.
 level_amplitude:
-    CMP A,#64
-    BCS .silent
     MOV Y,A
     AND A,#7
     PUSH X
@@ -421,9 +418,6 @@ level_amplitude:
     LSR A
     DBNZ Y,.shift
 .done:
-    RET
-.silent:
-    MOV A,#0
     RET
 
 amplitude_fine:

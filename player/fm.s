@@ -30,13 +30,6 @@ F_PATCH  = $08                    ; the waveform may have changed
 F_PITCH  = $10                    ; the frequency changed
 F_LEVEL  = $20                    ; the level or the pan changed
 
-; fm_mark: X = channel, A = flags to add; the FM part has something to flush. Keeps Y.
-fm_mark:
-    OR A,!ch_flags+X
-    MOV !ch_flags+X,A
-    SET1 pending.1
-    RET
-
 ; fm_key: X = channel, A = 0 for key-off, else key-on; returns to the stream. A key-on
 ; counts only when the channel was not keyed (the chip starts no attack for a key already
 ; on), a key-off only when it was.
@@ -45,22 +38,25 @@ fm_key:
     JMP next
 ; key_change: fm_key without the return to the stream. Keeps Y.
 key_change:
-    CMP A,#0
-    BEQ .off
+    CMP A,#1                      ; carry: a key-on
     MOV A,!ch_flags+X
     AND A,#F_KEY
-    BNE .same
-    MOV A,#F_KEY | F_KON
-    JMP fm_mark
-.off:
-    MOV A,!ch_flags+X
-    AND A,#F_KEY
-    BEQ .same
+    BCS .on
+    BEQ key_unchanged
     EOR A,!ch_flags+X             ; the key bit cleared
     OR A,#F_KOFF
+    BRA fm_store
+.on:
+    BNE key_unchanged
+    MOV A,#F_KEY | F_KON
+; fm_mark: X = channel, A = flags to add; the FM part has something to flush. Keeps Y.
+fm_mark:
+    OR A,!ch_flags+X
+; fm_store: the same with A = the channel's new flags.
+fm_store:
     MOV !ch_flags+X,A
     SET1 pending.1
-.same:
+key_unchanged:
     RET
 
 ; fm_flush: every marked channel of every chip.
@@ -145,9 +141,6 @@ fm_channel:
     BRA .gain
 .exponential:
     CALL decay_rate
-    BNE .rate
-    INC A
-.rate:
     OR A,#$A0
 .gain:
     MOV X,voice                   ; held back until the commands are due (stream.s)
@@ -203,26 +196,18 @@ set_pitch:
     CMP A,v_want+X
     BEQ .slot
     MOV X,main_op                 ; the sine stands in for a waveform being made: at the
-    MOV A,!w_cyc2+X               ; loudest carrier's frequency
-    MOV Y,A
-    MOV X,A
-    MOV A,pitch64
-    MUL YA
-    MOVW tmp,YA
-    MOV A,pitch64+1
-    MOV Y,A
-    MOV A,X
-    MUL YA
-    CLRC
-    ADC A,tmp+1
-    MOV Y,A
-    MOV A,tmp
-    MOVW pitch64,YA               ; (in halves: halved below, as for two periods)
+    MOV A,!w_cyc2+X               ; loudest carrier's frequency, pitch64 * its cycles in
+    MOV fnum+1,A                  ; halves / 2 (fnum_pitch: 256 * cycles * pitch64 * 2^7
+    MOV fnum,#0                   ; / 65536)
+    MOVW YA,pitch64
+    MOVW kf,YA
+    MOV A,#7
+    CALL fnum_pitch
     MOV X,voice
-    BRA .half
+    BRA .whole
 .slot:
     CALL slot_address
-    MOV Y,#SLOT_STATE
+    MOV Y,#SLOT_SIG
     MOV A,[slot_ptr]+Y            ; bit 7: the waveform spans two periods
     BPL .whole
 .half:
@@ -302,14 +287,13 @@ note_envelope:
     MOV env_d1,A
     MOV Y,A
     MOV A,!adsr_map+Y
-    AND A,#$70
-    OR A,#$80
+    AND A,#$F0                    ; (with the ADSR on)
     OR A,env_adsr1
     MOV env_adsr1,A
     MOV A,!w_d2r+X                ; the sustain rate: D2R, or D1R where it goes on
     LSR A
     MOV tmp,A
-    MOV Y,#7                      ; the sustain level
+    MOV Y,#$E0                    ; the sustain level, in bits 7-5
     MOV A,!w_d1l+X
     BEQ .adsr2                    ; no first decay: sustain from the top
     CMP env_d1,#SLOW_DECAY
@@ -324,13 +308,10 @@ note_envelope:
 .first:
     MOV tmp,env_d1
 .adsr2:
+    MOV env_d1,Y
     MOV A,tmp
     CALL decay_rate
-    MOV tmp,A
-    MOV A,Y
-    XCN A
-    ASL A
-    OR A,tmp
+    OR A,env_d1
     MOV Y,A
     MOV A,voice
     XCN A
@@ -357,13 +338,15 @@ decay_rate:
     RET
 
 ; By R / 2 (R 1, 3, ..., 63), from the chips' attack and decay times and the DSP's rate
-; table: the ADSR decay DR in bits 6-4 (used for D1R) and the attack AR in bits 3-0.
+; table: the ADSR decay DR in bits 6-4 (used for D1R), bit 7 set (ADSR1's "ADSR on") and
+; the attack AR in bits 3-0.
 adsr_map:
-    .db $00, $00, $00, $01, $02, $03, $03, $04, $05, $06, $06, $07, $18, $29, $39, $3A
-    .db $4B, $5C, $6C, $6D, $7E, $7E, $7E, $7E, $7E, $7E, $7E, $7E, $7F, $7F, $7F, $7F
-; ADSR sustain level for D1L 1-6 (3 dB steps): the DSP's (SL + 1) / 8 nearest in dB
+    .db $80, $80, $80, $81, $82, $83, $83, $84, $85, $86, $86, $87, $98, $A9, $B9, $BA
+    .db $CB, $DC, $EC, $ED, $FE, $FE, $FE, $FE, $FE, $FE, $FE, $FE, $FF, $FF, $FF, $FF
+; ADSR sustain level SL (in bits 7-5) for D1L 1-6 (3 dB steps): the DSP's (SL + 1) / 8
+; nearest in dB
 sustain_level:
-    .db 5, 3, 2, 1, 1, 0
+    .db 5 << 5, 3 << 5, 2 << 5, 1 << 5, 1 << 5, 0
 
 ; load_operators: the four operators of the work record from a chip's operator registers
 ; at [reg_ptr] + op_first + the operator's slot offset (0, 8, 4, 12 for operators 1-4,
@@ -373,11 +356,10 @@ sustain_level:
 load_operators:
     MOV X,#3
 .op:
-    MOV A,!operator_offset+X
-    CMP op_step,#$20
-    BNE .offset
-    ASL A
-.offset:
+    MOV A,!operator_offset+X      ; the slot offset: operator_offset * op_step / 256
+    MOV Y,op_step
+    MUL YA
+    MOV A,Y
     CLRC
     ADC A,op_first
     MOV Y,A
@@ -392,22 +374,15 @@ load_operators:
     AND A,#$7F
     MOV !w_tl+X,A
     CALL next_register            ; key scaling: key code >> (3 - KS)
-    MOV tmp,A
-    MOV A,key_code
-    MOV ks_add,A
-    MOV A,tmp
-    ROL A
-    ROL A
-    ROL A
-    AND A,#3
-    EOR A,#3
-    BEQ .scaled
+    MOV ks_add,key_code
+    AND A,#$C0
 .scale:
+    ADC A,#$40                    ; (a carry in only touches the low bits)
+    BCS .scaled
     LSR ks_add
-    DEC A
-    BNE .scale
+    BRA .scale
 .scaled:
-    MOV A,tmp
+    MOV A,[reg_ptr]+Y
     CALL rate_of
     MOV !w_ar+X,A
     CALL next_register
@@ -417,23 +392,20 @@ load_operators:
     CALL rate_of
     MOV !w_d2r+X,A
     CALL next_register
-    MOV tmp,A
     XCN A
     AND A,#$0F
     MOV !w_d1l+X,A
-    MOV A,tmp                     ; release: 4 * RR + 2, with the key scaling
-    AND A,#$0F
-    ASL A
-    ASL A
-    OR A,#2
-    CALL scaled_rate
+    MOV A,[reg_ptr]+Y             ; release: 4 * RR + 2 (rate_of of 2 * RR + 1), with
+    ASL A                         ; the key scaling
+    INC A
+    CALL rate_of
     MOV !w_rr+X,A
     DEC X
     BPL .op
     RET
 
-operator_offset:
-    .db 0, 8, 4, 12
+operator_offset:                  ; 0, 8, 4, 12 for op_step $10
+    .db 0, $80, $40, $C0
 
 ; next_register: Y moves on by op_step; A = the register there.
 next_register:
@@ -484,33 +456,29 @@ fnum_pitch:
     ADDW YA,product+1
     MOVW product+1,YA
     ADC product+3,#0
-    CMP X,#0
-    BEQ .rounded
 .block:
+    DEC X
+    BMI .rounded
     ASL product+1
     ROL product+2
     ROL product+3
-    DEC X
-    BNE .block
+    BRA .block
 .rounded:
-    MOV A,product+1
-    ASL A
-    MOV A,product+2
-    ADC A,#0
-    MOV pitch64,A
-    MOV A,product+3
-    ADC A,#0
-    MOV pitch64+1,A
+    MOVW YA,product+2
+    MOVW pitch64,YA
+    BBC product+1.7,.done
+    INCW pitch64
+.done:
     RET
 
 ; build_signature: sig from the work record, after note_level (carriers, note_tl) and
-; note_pitch (pitch64).
+; note_pitch (pitch64). Uses up carriers and w_wave.
 build_signature:
     MOV A,w_fb
     XCN A
     OR A,w_alg
     MOV sig,A
-    MOV X,#3
+    MOV X,#0
 .op:
     MOV A,!w_cyc2+X               ; cycles in halves: two periods when one is odd (a
     MOV sig+1+X,A                 ; multiple of 1/2), else halved below
@@ -518,9 +486,8 @@ build_signature:
     BEQ .even
     SET1 sig.7
 .even:
-    MOV A,!bit_of+X
-    AND A,carriers
-    BEQ .modulator
+    LSR carriers
+    BCC .modulator
     MOV A,!w_tl+X                 ; a carrier: against the loudest one
     SETC
     SBC A,note_tl
@@ -535,10 +502,7 @@ build_signature:
     ASL A
     ASL A
     CMP A,tmp
-    BCC .reached
-    MOV A,tmp
-    BRA .first_decay
-.reached:
+    BCS .first_decay
     MOV tmp,A                     ; reached: then half of 100 ms of the second decay
     MOV A,!w_d2r+X
     LSR A
@@ -547,9 +511,9 @@ build_signature:
     LSR A
     CLRC
     ADC A,tmp
+    MOV tmp,A
 .first_decay:
-    MOV tmp,A                     ; and the attack still to go
-    MOV A,!w_ar+X
+    MOV A,!w_ar+X                 ; and the attack still to go
     LSR A
     MOV Y,A
     MOV A,#0
@@ -563,21 +527,17 @@ build_signature:
     ADC A,!w_tl+X
     BCS .off
 .level:
-    CMP A,#$80
+    ASL A                         ; 128 and up: silent
     BCC .wave
 .off:
-    MOV A,#$7F
+    MOV A,#$FE
 .wave:
-    MOV tmp,A
-    MOV A,!bit_of+X
-    AND A,w_wave                  ; half-sine
-    BEQ .full
-    MOV A,#$80
-.full:
-    OR A,tmp
+    LSR w_wave                    ; bit 7: half-sine
+    ROR A
     MOV sig+5+X,A
-    DEC X
-    BPL .op
+    INC X
+    CMP X,#4
+    BNE .op
     MOV A,pitch64+1               ; a note above the DSP's top pitch for one period
     CMP A,#$40
     BCC .period

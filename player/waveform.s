@@ -16,21 +16,20 @@
 ;
 ; The cache: slots of 48 bytes, one in low RAM (slot 0, a sine, which any note plays while
 ; its own waveform is being made) and as many as fit in the heap. A slot holds its state
-; (0 empty, 1 ready, 2 to be made; bit 7 when the waveform spans two periods), the
-; signature, the 64-sample period as 4 BRR blocks and a hash of the signature (the sum of
-; its bytes) that the search compares first. A new patch takes the next slot round the
-; cache that no voice plays or waits for. The background makes the waveforms one sample at
-; a time while the player waits, so that no note is late.
+; (1 ready, 2 to be made), the signature and the 64-sample period as 4 BRR blocks. A new
+; patch takes the next slot round the cache that no voice plays or waits for. The
+; background makes the waveforms one sample at a time while the player waits, so that no
+; note is late.
 SLOT_STATE = 0
 SLOT_SIG   = 1
 SLOT_BRR   = 10
-SLOT_HASH  = 46
 MAX_SLOTS  = 64
 S_READY    = 1
 S_QUEUED   = 2
+.assert v_want == v_slot + 8, "find_slot checks v_slot and v_want in one loop"
 
 ; slot_address: A = slot; slot_ptr = its address (slot 0 in low RAM, slot n at
-; slot_base + n * SLOT_SIZE in the heap). Keeps X.
+; slot_base + n * SLOT_SIZE in the heap). Keeps X, and A when it is 0.
 slot_address:
     CMP A,#0
     BNE .heap
@@ -51,9 +50,7 @@ channel_waveform:
     CALL find_slot
     MOV X,voice
     MOV v_want+X,A
-    CALL slot_address
-    MOV Y,#SLOT_STATE
-    MOV A,[slot_ptr]+Y
+    MOV A,[slot_ptr]+Y            ; (Y = 0: the state)
     AND A,#S_READY
     BEQ .play                     ; (A = 0: the sine meanwhile)
     MOV A,v_want+X
@@ -68,44 +65,26 @@ voice_waveform:
     ADDW YA,slot_ptr
     JMP voice_sample
 
-; find_slot: A = the slot holding `sig`, queued to be made when it was not there.
+; find_slot: A = the slot holding `sig` (slot_ptr its address, Y = 0), queued to be made
+; when it was not there.
 find_slot:
-    MOV A,#0                      ; the signature's hash: the sum of its bytes
-    MOV X,#8
-.hash:
-    CLRC
-    ADC A,sig+X
-    DEC X
-    BPL .hash
-    MOV sig_hash,A
-    MOV slot,#0
+    MOV A,#0
 .search:
-    MOV A,slot
-    AND A,#15                     ; a long search must not let the timer overflow
-    BNE .address
-    CALL poll
-.address:
-    MOV A,slot
+    MOV slot,A
     CALL slot_address
-    MOV Y,#SLOT_HASH
-    MOV A,[slot_ptr]+Y
-    CMP A,sig_hash
-    BNE .next
-    MOV Y,#SLOT_STATE
-    MOV A,[slot_ptr]+Y
-    BEQ .next
+    CALL poll                     ; a long search must not let the timer overflow
+    MOV Y,#SLOT_SIG+8             ; the signature, from its end
 .compare:
-    INC Y
     MOV A,[slot_ptr]+Y
     CMP A,!sig-SLOT_SIG+Y
     BNE .next
-    CMP Y,#SLOT_SIG+8
+    DEC Y
     BNE .compare
     MOV A,slot
     RET
 .next:
-    INC slot
     MOV A,slot
+    INC A
     CMP A,slots_used
     BNE .search
     MOV count,slot_count          ; not there: the next slot round that nobody uses
@@ -119,29 +98,22 @@ find_slot:
     MOV A,#1
 .in_range:
     MOV slot_next,A
-    MOV X,#7
+    MOV X,#15                     ; no voice plays it (v_slot) or waits for it (v_want)
 .in_use:
-    CMP A,v_want+X
-    BEQ .victim
     CMP A,v_slot+X
     BEQ .victim
     DEC X
     BPL .in_use
-    CMP A,!S_PAGE+s_making        ; nor the one being made
+    CMP A,!S_PAGE+s_making        ; nor is it being made
     BEQ .victim
     CALL slot_address
-    MOV Y,#SLOT_HASH
-    MOV A,sig_hash
-    MOV [slot_ptr]+Y,A
     MOV Y,#SLOT_SIG+8
 .copy:
     MOV A,!sig-SLOT_SIG+Y
     MOV [slot_ptr]+Y,A
     DEC Y
     BNE .copy
-    MOV A,sig                     ; state: queued, and the two-period bit
-    AND A,#$80
-    OR A,#S_QUEUED
+    MOV A,#S_QUEUED
     MOV [slot_ptr]+Y,A
     INC queued
     MOV A,slot_next
@@ -153,15 +125,15 @@ find_slot:
 .used:
     RET
 .fallback:
-    MOV A,#0                      ; every slot in use: the sine
-    RET
+    MOV Y,#0                      ; every slot in use: the sine
+    MOV A,Y
+    JMP slot_address
 
 ; background_waveform: a sample of the waveform being made, or the start of the next
 ; queued one. Returns carry clear when there was nothing to do.
 background_waveform:
     MOV A,!S_PAGE+s_making
-    CMP A,#NOT_MAKING
-    BEQ .find
+    BMI .find                     ; (NOT_MAKING)
     JMP synth_step
 .find:
     MOV A,queued
@@ -172,8 +144,8 @@ background_waveform:
     CALL slot_address
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y
-    AND A,#S_QUEUED
-    BNE .start
+    CMP A,#S_QUEUED
+    BEQ .start
     MOV A,slot
     INC A
     CMP A,slot_count
@@ -211,17 +183,19 @@ synth_start:
     MOVW s_dst,YA
     MOV A,!slot
     MOV s_making,A
-    MOV Y,#SLOT_SIG
+    MOV Y,#SLOT_SIG+8
+.copy:
     MOV A,[s_slot]+Y
-    MOV X,A
-    XCN A                         ; the feedback: a shift of 9 - FB
-    AND A,#7
-    MOV inputs,A
-    MOV A,#9
-    SETC
-    SBC A,inputs
-    MOV s_fbshift,A
-    MOV A,X
+    MOV !S_PAGE+s_sig-SLOT_SIG+Y,A
+    DEC Y
+    BNE .copy
+    MOV A,Y
+    MOV X,#s_zero_end-s_phase
+.zero:
+    DEC X
+    MOV s_phase+X,A
+    BNE .zero
+    MOV A,s_sig
     AND A,#$0F
     MOV X,A
     MOV A,!alg_carriers+X
@@ -230,31 +204,11 @@ synth_start:
     ASL A
     ASL A
     MOV index,A                   ; the algorithm's row of alg_inputs
-    MOV A,#0
-    MOV Y,A
-    MOVW acc,YA                   ; the carriers' amplitudes summed
-    MOVW s_h1,YA
-    MOVW s_h2,YA
-    MOV s_count,A
     MOV X,#3
 .op:
-    MOV A,#0
-    MOV s_phase+X,A
-    MOV s_m+X,A
-    MOV A,X
-    CLRC
-    ADC A,#SLOT_SIG+1
-    MOV Y,A
-    MOV A,[s_slot]+Y              ; cycles a period: 4 sine-table steps a sample
-    ASL A
-    ASL A
-    MOV s_step+X,A
-    MOV A,Y
-    CLRC
-    ADC A,#4
-    MOV Y,A
-    MOV A,[s_slot]+Y              ; level: amplitude and half-sine
-    MOV s_half+X,A
+    ASL s_step+X                  ; cycles a period: 4 sine-table steps a sample
+    ASL s_step+X
+    MOV A,s_half+X                ; level: amplitude and half-sine
     AND A,#$7F
     CALL level_amplitude
     MOV s_amp+X,A
@@ -266,14 +220,13 @@ synth_start:
     MOV Y,#0
     ADDW YA,acc
     MOVW acc,YA
-    MOV A,s_amp+X                 ; a carrier sounds at seven eighths
+    MOV A,s_amp+X                 ; a carrier sounds at seven eighths: amplitude
+    LSR A                         ; + NOT (amplitude / 8) + 1
     LSR A
     LSR A
-    LSR A
-    MOV carried,A
-    MOV A,s_amp+X
+    EOR A,#$FF
     SETC
-    SBC A,carried
+    ADC A,s_amp+X
     MOV s_amp+X,A
 .modulator:
     MOV A,X
@@ -284,28 +237,29 @@ synth_start:
     MOV s_in+X,A
     DEC X
     BPL .op
-    MOV A,inputs                  ; feedback: operator 1's input 4
-    BEQ .shift
+    MOV A,s_sig                   ; feedback: operator 1's input 4, shifted by 9 - FB
+    XCN A
+    AND A,#7
+    BEQ .fb_shift
     SET1 s_in.3
-.shift:
-    MOV X,#3                      ; k: the bit length of the sum / 8
-.eighth:
+.fb_shift:
+    EOR A,#7
+    INC A
+    INC A
+    MOV s_fbshift,A
+    LSR acc+1                     ; k: the bit length of the sum / 8, so k + 1 that of
+    ROR acc                       ; the sum / 4 (at least 63: one carrier is at 0 dB)
     LSR acc+1
     ROR acc
-    DEC X
-    BNE .eighth
     MOV A,acc
+    MOV X,#0
 .length:
-    BEQ .header
     INC X
     LSR A
-    BRA .length
-.header:
+    BNE .length
+    MOV k_shift,X                 ; k + 1: the shift before the rounding
     MOV A,X
-    INC A
-    MOV k_shift,A                 ; k + 1: the shift before the rounding
-    CLRC
-    ADC A,#4
+    ADC A,#3                      ; (carry set by the last shift)
     XCN A
     MOV header,A                  ; range k + 5, filter 0
     CLRP
@@ -315,10 +269,23 @@ synth_start:
 ; synth_step: the next sample of the waveform being made, into its BRR. Returns carry set.
 synth_step:
     SETP
+    MOV A,s_count
+    AND A,#15
+    BNE .sample
+    MOV A,header                  ; a block starts: its header, the last one loop + end
+    CMP s_count,#48
+    BCC .block
+    OR A,#3
+.block:
+    MOV Y,#0
+    MOV [s_dst]+Y,A
+    INCW s_dst
+.sample:
     MOV A,#0
     MOV Y,A
     MOVW acc,YA
     MOV X,A
+    MOV s_cars,s_car
 .op:
     MOV A,s_in+X                  ; index: phase + the outputs of the operator's inputs
     MOV inputs,A
@@ -334,6 +301,10 @@ synth_step:
     CMP Y,#4
     BNE .input
     MOV index,A
+    MOV A,s_phase+X               ; the phase moves on
+    CLRC
+    ADC A,s_step+X
+    MOV s_phase+X,A
     MOV A,s_amp+X                 ; a half sine is silent in its negative half
     BBC index.7,.amplitude
     MOV Y,s_half+X
@@ -342,11 +313,10 @@ synth_step:
 .amplitude:
     MOV carried,A
     MOV A,index                   ; the quarter-wave table, mirrored
-    AND A,#$7F
-    CMP A,#$40
-    BCC .rising
+    BBC index.6,.rising
     EOR A,#$7F
 .rising:
+    AND A,#$3F
     LSR A
     MOV Y,A
     MOV A,!quarter_sine+Y
@@ -370,14 +340,12 @@ synth_step:
 .output:
     MOV s_m+X,A
     MOVW value,YA
-    MOV A,!bit_of+X
-    AND A,s_car
-    BEQ .modulator
-    MOVW YA,value
+    LSR s_cars
+    BCC .modulator
     ADDW YA,acc
     MOVW acc,YA
 .modulator:
-    CMP X,#0
+    MOV A,X
     BNE .next
     MOVW YA,s_h1                  ; operator 1's last two outputs
     MOVW s_h2,YA
@@ -388,83 +356,51 @@ synth_step:
     CMP X,#4
     BNE .op
     MOVW YA,s_h1                  ; operator 1's feedback for the next sample, as its
-    ADDW YA,s_h2                  ; input 4 (operator 4 feeds nothing)
-    MOVW value,YA
-    MOV Y,s_fbshift
+    ADDW YA,s_h2                  ; input 4 (operator 4 feeds nothing); its low byte is
+    MOVW value,YA                 ; all that counts, and for shifts up to 8 (FB 1-7)
+    MOV Y,s_fbshift               ; the sign bits shifted in do not reach it
 .feedback:
-    MOV A,value+1                 ; arithmetic shift right
-    ASL A
-    ROR value+1
+    LSR value+1
     ROR value
     DBNZ Y,.feedback
     MOV s_m+3,value
-    MOVW YA,acc                   ; the sample * 4: the sum
-    MOVW value,YA
-    MOV X,k_shift                 ; / 2^(k + 2), rounded: the nibble is the low 4 bits
-.shift:                           ; (those of the arithmetic shift)
-    LSR value+1
-    ROR value
+    MOV X,k_shift                 ; the sample * 4 / 2^(k + 2), rounded: the nibble is
+.shift:                           ; the low 4 bits (those of the arithmetic shift)
+    LSR acc+1
+    ROR acc
     DEC X
     BNE .shift
-    MOV A,value
+    MOV A,acc
     INC A
     LSR A
     AND A,#$0F
-    MOV value,A
-    MOV Y,#0
-    MOV A,s_count
-    AND A,#15
-    BNE .body
-    MOV A,header                  ; a block starts: its header, the last one loop + end
-    CMP s_count,#48
-    BCC .block
-    OR A,#3
-.block:
-    MOV [s_dst]+Y,A
-    INCW s_dst
-.body:
-    MOV A,value
-    BBS s_count.0,.low
+    BBS s_count.0,.low            ; (X = 0)
     XCN A
-    MOV high,A
+    MOV [s_dst+X],A
     BRA .advance
 .low:
-    OR A,high
-    MOV [s_dst]+Y,A
+    OR A,[s_dst+X]
+    MOV [s_dst+X],A
     INCW s_dst
 .advance:
-    MOV X,#3
-.phase:
-    MOV A,s_phase+X
-    CLRC
-    ADC A,s_step+X
-    MOV s_phase+X,A
-    DEC X
-    BPL .phase
     INC s_count
-    CMP s_count,#64
-    BNE .done
+    BBC s_count.6,.done
     MOV Y,#SLOT_STATE             ; the waveform is made
-    MOV A,[s_slot]+Y
-    AND A,#$80
-    OR A,#S_READY
+    MOV A,#S_READY
     MOV [s_slot]+Y,A
     MOV A,s_making
     MOV s_making,#NOT_MAKING
     CLRP
     MOV slot,A
-    CALL waveform_ready
-    SETP
+    JMP waveform_ready
 .done:
     CLRP
     SETC
     RET
 
-; level_amplitude: A = attenuation in 0.75 dB steps; returns 254 * 10^(-0.75 A / 20),
-; 0 from 64 (48 dB) on. Keeps X.
+; level_amplitude: A = attenuation in 0.75 dB steps (0-127); returns
+; 254 * 10^(-0.75 A / 20), 0 from 64 (48 dB) on (shifted out). Keeps X.
 level_amplitude:
-    CMP A,#64
-    BCS .silent
     MOV Y,A
     AND A,#7
     PUSH X
@@ -482,9 +418,6 @@ level_amplitude:
     LSR A
     DBNZ Y,.shift
 .done:
-    RET
-.silent:
-    MOV A,#0
     RET
 
 amplitude_fine:                   ; (254 at the top: half of it rounds to 127)
@@ -512,7 +445,7 @@ quarter_sine:
     .db 185, 193, 201, 208, 215, 222, 228, 233, 238, 242, 246, 249, 251, 253, 254, 255
 
 ; waveform_ready: slot `slot` is made: the voices waiting for it play it from their next
-; loop, at the pitch it needs.
+; loop, at the pitch it needs. Returns carry set.
 waveform_ready:
     MOV X,#7
 .voice:
@@ -532,4 +465,5 @@ waveform_ready:
 .next:
     DEC X
     BPL .voice
+    SETC
     RET

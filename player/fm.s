@@ -130,7 +130,7 @@ fm_channel:
     AND A,#F_KON | F_KOFF
     BEQ .done
     MOV X,main_op                 ; released: the loudest carrier's release
-    MOV A,!w_rr+X
+    MOV A,w_rr+X
     LSR A
     CMP A,#24
     BCC .exponential
@@ -144,8 +144,8 @@ fm_channel:
     OR A,#$A0
 .gain:
     MOV X,voice                   ; held back until the commands are due (stream.s)
-    MOV !v_release+X,A
-    MOV A,!bit_of+X
+    MOV v_release+X,A
+    MOV A,bit_of+X
     TSET1 !rel_bits
     MOV A,#0
     MOV v_level+X,A
@@ -196,7 +196,7 @@ set_pitch:
     CMP A,v_want+X
     BEQ .slot
     MOV X,main_op                 ; the sine stands in for a waveform being made: at the
-    MOV A,!w_cyc2+X               ; loudest carrier's frequency, pitch64 * its cycles in
+    MOV A,w_cyc2+X               ; loudest carrier's frequency, pitch64 * its cycles in
     MOV fnum+1,A                  ; halves / 2 (fnum_pitch: 256 * cycles * pitch64 * 2^7
     MOV fnum,#0                   ; / 65536)
     MOVW YA,pitch64
@@ -236,10 +236,10 @@ note_level:
     MOV note_tl,#$7F
     MOV X,#3
 .op:
-    MOV A,!bit_of+X
+    MOV A,bit_of+X
     AND A,carriers
     BEQ .next
-    MOV A,!w_tl+X
+    MOV A,w_tl+X
     CMP A,note_tl
     BCS .next
     MOV note_tl,A
@@ -276,13 +276,13 @@ apply_level:
 ; as ADSR1 and ADSR2 (see the top of this file).
 note_envelope:
     MOV X,main_op
-    MOV A,!w_ar+X                 ; ADSR1: attack from AR, decay from D1R
+    MOV A,w_ar+X                 ; ADSR1: attack from AR, decay from D1R
     LSR A
     MOV Y,A
     MOV A,!adsr_map+Y
     AND A,#$0F
     MOV env_adsr1,A
-    MOV A,!w_d1r+X
+    MOV A,w_d1r+X
     LSR A
     MOV env_d1,A
     MOV Y,A
@@ -290,11 +290,11 @@ note_envelope:
     AND A,#$F0                    ; (with the ADSR on)
     OR A,env_adsr1
     MOV env_adsr1,A
-    MOV A,!w_d2r+X                ; the sustain rate: D2R, or D1R where it goes on
+    MOV A,w_d2r+X                ; the sustain rate: D2R, or D1R where it goes on
     LSR A
     MOV tmp,A
     MOV Y,#$E0                    ; the sustain level, in bits 7-5
-    MOV A,!w_d1l+X
+    MOV A,w_d1l+X
     BEQ .adsr2                    ; no first decay: sustain from the top
     CMP env_d1,#SLOW_DECAY
     BCC .first                    ; slower than the ADSR's decay: from the top at its pace
@@ -369,10 +369,10 @@ load_operators:
     BNE .cycles
     INC A
 .cycles:
-    MOV !w_cyc2+X,A
+    MOV w_cyc2+X,A
     CALL next_register
     AND A,#$7F
-    MOV !w_tl+X,A
+    MOV w_tl+X,A
     CALL next_register            ; key scaling: key code >> (3 - KS)
     MOV ks_add,key_code
     AND A,#$C0
@@ -384,22 +384,22 @@ load_operators:
 .scaled:
     MOV A,[reg_ptr]+Y
     CALL rate_of
-    MOV !w_ar+X,A
+    MOV w_ar+X,A
     CALL next_register
     CALL rate_of
-    MOV !w_d1r+X,A
+    MOV w_d1r+X,A
     CALL next_register
     CALL rate_of
-    MOV !w_d2r+X,A
+    MOV w_d2r+X,A
     CALL next_register
     XCN A
     AND A,#$0F
-    MOV !w_d1l+X,A
+    MOV w_d1l+X,A
     MOV A,[reg_ptr]+Y             ; release: 4 * RR + 2 (rate_of of 2 * RR + 1), with
     ASL A                         ; the key scaling
     INC A
     CALL rate_of
-    MOV !w_rr+X,A
+    MOV w_rr+X,A
     DEC X
     BPL .op
     RET
@@ -480,7 +480,7 @@ build_signature:
     MOV sig,A
     MOV X,#0
 .op:
-    MOV A,!w_cyc2+X               ; cycles in halves: two periods when one is odd (a
+    MOV A,w_cyc2+X               ; cycles in halves: two periods when one is odd (a
     MOV sig+1+X,A                 ; multiple of 1/2), else halved below
     AND A,#1
     BEQ .even
@@ -488,23 +488,23 @@ build_signature:
 .even:
     LSR carriers
     BCC .modulator
-    MOV A,!w_tl+X                 ; a carrier: against the loudest one
+    MOV A,w_tl+X                 ; a carrier: against the loudest one
     SETC
     SBC A,note_tl
     BRA .level
 .modulator:
-    MOV A,!w_d1r+X                ; a modulator: its level a moment into the note, as
+    MOV A,w_d1r+X                ; a modulator: its level a moment into the note, as
     LSR A                         ; far down its decays as they go
     MOV Y,A
     MOV A,!decay_100ms+Y
     MOV tmp,A
-    MOV A,!w_d1l+X                ; the sustain level in 0.75 dB steps
+    MOV A,w_d1l+X                ; the sustain level in 0.75 dB steps
     ASL A
     ASL A
     CMP A,tmp
     BCS .first_decay
     MOV tmp,A                     ; reached: then half of 100 ms of the second decay
-    MOV A,!w_d2r+X
+    MOV A,w_d2r+X
     LSR A
     MOV Y,A
     MOV A,!decay_100ms+Y
@@ -513,7 +513,7 @@ build_signature:
     ADC A,tmp
     MOV tmp,A
 .first_decay:
-    MOV A,!w_ar+X                 ; and the attack still to go
+    MOV A,w_ar+X                 ; and the attack still to go
     LSR A
     MOV Y,A
     MOV A,#0
@@ -524,7 +524,7 @@ build_signature:
     CLRC
     ADC A,tmp
     BCS .off
-    ADC A,!w_tl+X
+    ADC A,w_tl+X
     BCS .off
 .level:
     ASL A                         ; 128 and up: silent

@@ -116,7 +116,19 @@ slot_count  = slot_base + 2
 slot_next   = slot_count + 1
 queued      = slot_next + 1       ; slots waiting to be made
 slots_used  = queued + 1          ; slots 0 to this - 1 have held a waveform
-dp_end      = slots_used + 1
+; voice tables read less often
+v_entry     = slots_used + 1      ; 8: which of the voice's directory entries it plays
+v_release   = v_entry + 8         ; 8: the GAIN of a release held back (stream.s, commit)
+; the rest of fm.s's work record: for operators 1-4
+w_cyc2      = v_release + 8       ; cycles a note period, in halves
+w_tl        = w_cyc2 + 4          ; TL in 0.75 dB steps
+w_ar        = w_tl + 4            ; rates R (0-63)
+w_d1r       = w_ar + 4
+w_d2r       = w_d1r + 4
+w_rr        = w_d2r + 4
+w_d1l       = w_rr + 4            ; sustain level in 3 dB steps
+bit_of      = w_d1l + 4           ; 8: $01, $02, ... $80 (the image brings them)
+dp_end      = bit_of + 8
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; The direct page's first values come with the image (every other byte is 0).
@@ -130,6 +142,8 @@ dp_end      = slots_used + 1
     .db $55                       ; at the first flush: tone periods 0 (muted, or 1024
 .org pending                      ; on TI chips), noise control 0
     .db 1
+.org bit_of
+    .db $01, $02, $04, $08, $10, $20, $40, $80
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
 ; the stack
@@ -186,20 +200,9 @@ CH_SD = 28
 CH_TCY = 29
 CHANNELS = 30
 
-; ---- tables that change while the song plays
+; ---- the sample directory
 DIRECTORY = $0200
-v_entry         = $0240           ; 8: which of the voice's directory entries it plays
-v_release       = v_entry + 8     ; 8: the GAIN of a release held back (stream.s, commit)
-; the rest of fm.s's work record: for operators 1-4
-w_cyc2          = v_release + 8   ; cycles a note period, in halves
-w_tl            = w_cyc2 + 4      ; TL in 0.75 dB steps
-w_ar            = w_tl + 4        ; rates R (0-63)
-w_d1r           = w_ar + 4
-w_d2r           = w_d1r + 4
-w_rr            = w_d2r + 4
-w_d1l           = w_rr + 4        ; sustain level in 3 dB steps
-RUNTIME_END = w_d1l + 4
-.assert RUNTIME_END <= $0300, "the runtime tables run into the constants"
+RUNTIME_END = DIRECTORY + 64
 
 ; ---- constants
 .org $0300

@@ -19,7 +19,7 @@ psg_write:
     MOV latch,A
 .data:
     MOV X,latch
-    MOV A,!bit_of+X
+    MOV A,bit_of+X
     TSET1 !psg_dirty              ; psg_dirty |= A (A is kept)
     SET1 pending.0
     BBS tmp.7,.low4               ; a latch byte: bits 3-0 of the register
@@ -101,7 +101,7 @@ noise_period:
     BRA .kind
 .fixed:
     MOV X,A                       ; 16 << rate
-    MOV A,!bit_of+X
+    MOV A,bit_of+X
     XCN A
     MOV Y,#0
     MOVW den,YA

@@ -309,10 +309,10 @@ commit:
     BEQ .kon
     MOV X,#7
 .voice:
-    MOV A,!bit_of+X
+    MOV A,bit_of+X
     AND A,rel_bits
     BEQ .next
-    MOV A,!v_release+X
+    MOV A,v_release+X
     MOV Y,A
     CALL voice_fade
 .next:

@@ -53,7 +53,7 @@ alloc_voice:
     MOV A,#$FF
     MOV !ch_voice+Y,A
 .mine:
-    MOV A,!bit_of+X               ; a release held back for the old owner is dropped
+    MOV A,bit_of+X               ; a release held back for the old owner is dropped
     TCLR1 !rel_bits
     MOV A,#0                      ; it waits for no waveform (waveform.s)
     MOV v_want+X,A
@@ -117,12 +117,12 @@ voice_fade:
 ; voice's other directory entry receives it and SRCN moves there.
 voice_sample:
     MOVW sample,YA
-    MOV A,!v_entry+X
+    MOV A,v_entry+X
     EOR A,#1
-    MOV !v_entry+X,A
+    MOV v_entry+X,A
     MOV A,X
     ASL A
-    OR A,!v_entry+X               ; entry number 2v or 2v + 1
+    OR A,v_entry+X               ; entry number 2v or 2v + 1
     PUSH A
     ASL A
     ASL A
@@ -155,10 +155,8 @@ voice_pitch:
 
 ; voice_key_on: X = voice; keyed on with the other voices of this flush.
 voice_key_on:
-    MOV A,!bit_of+X
+    MOV A,bit_of+X
     OR A,kon_bits
     MOV kon_bits,A
     RET
 
-bit_of:
-    .db $01, $02, $04, $08, $10, $20, $40, $80

@@ -136,7 +136,7 @@ opll_patch:
     AND A,#$0F
     ASL A
     ASL A
-    MOV !w_tl+1,A
+    MOV w_tl+1,A
     MOV w_alg,#8
     MOV w_pan,#$C0
     MOV X,#1
@@ -156,10 +156,10 @@ opll_patch:
     BCC .cycles
     MOV A,#30
 .cycles:
-    MOV !w_cyc2+X,A
-    MOV !w_cyc2+2+X,A             ; (operators 3 and 4: silent)
+    MOV w_cyc2+X,A
+    MOV w_cyc2+2+X,A             ; (operators 3 and 4: silent)
     MOV A,#$7F
-    MOV !w_tl+2+X,A
+    MOV w_tl+2+X,A
     MOV A,opll_sus                ; key scaling: block * 2 + F8, or that / 4 without KSR
     AND A,#$0F
     BBS tmp.4,.ksr
@@ -170,15 +170,15 @@ opll_patch:
     MOV Y,#4                      ; byte 4/5: attack, decay
     MOV A,[reg_ptr]+Y
     CALL opll_attack
-    MOV !w_ar+X,A
+    MOV w_ar+X,A
     MOV A,[reg_ptr]+Y
     CALL opll_decay
-    MOV !w_d1r+X,A
+    MOV w_d1r+X,A
     MOV Y,#6                      ; byte 6/7: sustain level, release
     MOV A,[reg_ptr]+Y
     XCN A
     AND A,#$0F
-    MOV !w_d1l+X,A
+    MOV w_d1l+X,A
     MOV A,[reg_ptr]+Y
     MOV Y,#7                      ; percussive: decays at RR while keyed, released at 7
     BBC tmp.5,.second
@@ -186,20 +186,20 @@ opll_patch:
     MOV A,#0
 .second:
     CALL opll_decay
-    MOV !w_d2r+X,A
+    MOV w_d2r+X,A
     MOV A,Y
     BBC opll_sus.5,.rr            ; SUS: released at rate 5
     MOV A,#5
 .rr:
     CALL opll_decay
-    MOV !w_rr+X,A
+    MOV w_rr+X,A
     DECW reg_ptr
     DEC X
     BPL .op
     MOV Y,#3                      ; (reg_ptr: one before the modulator's) byte 2: its TL
     MOV A,[reg_ptr]+Y
     AND A,#$3F
-    MOV !w_tl,A
+    MOV w_tl,A
     INC Y                         ; byte 3: half sine (bit 4 carrier, 3 modulator; bits 7-5
     MOV A,[reg_ptr]+Y             ; land on operators 3 and 4, silent, and past), feedback
     AND A,#7

@@ -3,7 +3,7 @@
 # exit on any finding. Uses build/compile_commands.json, configuring build/ first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-sources=$(ls app/*.cpp format/*.cpp input/*.cpp packer/*.cpp spc/*.cpp tools/spcasm/*.cpp tools/render/*.cpp)
+sources=$(ls app/*.cpp examples/*.cpp format/*.cpp input/*.cpp packer/*.cpp spc/*.cpp tools/spcasm/*.cpp tools/render/*.cpp)
 
 echo "== cppcheck"
 cppcheck --quiet --enable=warning,performance,portability --error-exitcode=1 -I . $sources

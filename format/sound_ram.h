@@ -8,10 +8,10 @@ namespace brevox {
 
 constexpr std::uint32_t kSoundRamSize = 0x10000;
 // The player program fills RAM from address 0 up to the stream and starts here.
-constexpr std::uint32_t kPlayerSize = 0x2100;
+constexpr std::uint32_t kPlayerSize = 0x1100;
 constexpr std::uint16_t kPlayerEntryPoint = 0x0500;
 // The packed stream follows the player.
-constexpr std::uint16_t kPackedStreamAddress = 0x2100;
+constexpr std::uint16_t kPackedStreamAddress = 0x1100;
 // The sound CPU's boot ROM area, 0xFFC0-0xFFFF, which the stream must not reach.
 constexpr std::uint32_t kBootRomAddress = 0xFFC0;
 // The longest packed stream: 61120 bytes.

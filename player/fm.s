@@ -160,10 +160,10 @@ load_channel:
 .load:
     JMP [!loaders+X]
 
-; channel_chip: X = the chip of `channel` times 2 (0 YM2612, 2 YM2151, 4 YM2413, 6 the
+; channel_chip: X = the chip of `channel` times 2 (0 YM2612, 2 YM2413, 4 the
 ; YM2413's noise drums), sub = the channel's number within it.
 channel_chip:
-    MOV X,#3
+    MOV X,#2
 .chip:
     MOV A,channel
     SETC
@@ -178,11 +178,11 @@ channel_chip:
     RET
 
 chip_first:
-    .db CH_OPN, CH_OPM, CH_OPLL, CH_HH
+    .db CH_OPN, CH_OPLL, CH_HH
 loaders:
-    .dw load_opn, load_opm, load_opll, load_noise_drum
+    .dw load_opn, load_opll, load_noise_drum
 pitchers:
-    .dw pitch_opn, pitch_opm, pitch_opll
+    .dw pitch_opn, pitch_opll
 
 ; channel_pitch: the chip's pitch for `channel` (note_pitch), to its voice (set_pitch).
 channel_pitch:

@@ -1,47 +1,96 @@
-; ---- Start-up: runs once, from the areas that the channel, voice and operator tables take
-; afterwards ($0100-$01EF below the stack, and $0200-$02FF); `finish` (stream.s) then
-; clears them for those tables and starts the stream.
+; ---- Start-up: runs once. Most of it lies where the playing's tables go later (the direct
+; page from RUNTIME_DP, page 1's tables, the sample directory), all of them 0 until the
+; song starts; `finish` (stream.s) then clears them for those tables and starts the stream.
 INIT_NOISE_SIZE = WHITE_NOISE_SIZE + PULSE_SIZE
 OPN_CLOCK   = 7670453
 NTSC_CLOCK  = 3579545
 
-.org $0100
-init:
-    CLRP                          ; direct page 0 (its first values come with the image)
-    MOV X,#STACK_TOP
-    MOV SP,X
-    ; The timer runs from the first instruction on, so the time spent setting up counts
-    ; against the song's first wait and everything after it keeps its place.
-    MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
-    MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
-    MOV CONTROL,#$04              ; timer 2 on (this restarts its counter)
-    ; The image starts the DSP with every register 0 but FLG (echo writes off): voices
-    ; silent in GAIN mode, no echo, no noise. What is left: the main volume and the sample
-    ; directory. Main volume 96/128: four tone voices at full level sum to about 28000
-    ; inside the DSP; SPC players amplify the DSP output further (libgme by about 1.28),
-    ; and 96 keeps that sum below full scale there as well.
-    MOV A,#MVOLL
-    MOV Y,#MAIN_VOLUME
-    MOVW DSPADDR,YA
-    MOV A,#MVOLR
-    MOVW DSPADDR,YA
-    MOV A,#DIR
-    MOV Y,#hi(DIRECTORY)
-    MOVW DSPADDR,YA
-    CALL read_header
-    CALL clocks
-    MOV A,!HDR_PSGFLG             ; the PSG: bit 0, a period of 0 means 1024
-    AND A,#1
-    ASL A
-    ASL A
-    MOV zero_1k,A
-    CALL heap_setup
-    JMP finish
-MAIN_VOLUME = 96
+; read_header: the data start, the loop point, the end of the flag groups (the heap's
+; start) and which chips' register copies fit above it (the heap's end).
+read_header:
+    ; data start = field $34 + $34, at least $40
+    MOV A,!HDR_DATA
+    CLRC
+    ADC A,#$34
+    MOV ptr,A
+    MOV A,!HDR_DATA+1
+    ADC A,#0
+    MOV ptr+1,A
+    BNE .start_ok
+    MOV A,ptr
+    CMP A,#$40
+    BCS .start_ok
+    MOV ptr,#$40
+.start_ok:
+    CLRC
+    ADC ptr+1,#hi(STREAM)
+    ; the flag groups end at the end-of-file field + 4 (the converter's, below $FFC0): the
+    ; heap starts there
+    MOV A,!HDR_EOF
+    MOV Y,!HDR_EOF+1
+    MOVW heap,YA
+    MOV A,#4 + lo(STREAM)
+    MOV Y,#hi(STREAM)
+    ADDW YA,heap
+    MOVW heap,YA
+.copies:
+    ; the YM2413's copies lie above $FFC0, where the stream never goes; the YM2612's below
+    ; them while the stream leaves room
+    MOV heap_end,#lo(OPLL)
+    MOV heap_end+1,#hi(OPLL)
+    MOV A,#lo(OPN0)
+    MOV Y,#hi(OPN0)
+    CMPW YA,heap
+    BCC .loop
+    MOVW heap_end,YA
+    SET1 chips.0
+.loop:
+    ; loop point = field $1C + $1C when the field is not 0; kept only when it lies
+    ; inside the flag groups (data start up to the heap)
+    MOV A,!HDR_LOOP+2
+    OR A,!HDR_LOOP+3
+    BNE .no_loop
+    MOV A,!HDR_LOOP
+    MOV Y,!HDR_LOOP+1
+    MOVW loop_at,YA
+    MOVW YA,loop_at
+    BEQ .no_loop
+    MOV A,#$1C + lo(STREAM)       ; (a sum past $FFFF ends below the data start)
+    MOV Y,#hi(STREAM)
+    ADDW YA,loop_at
+    MOVW loop_at,YA
+    CMPW YA,ptr
+    BCC .no_loop
+    CMPW YA,heap
+    BCC .loop_ok
+.no_loop:
+    MOV A,#0
+    MOV Y,A
+    MOVW loop_at,YA
+.loop_ok:
+    RET
 
-.assert * <= $01F0, "the start-up code runs into the stack"
+; heap_setup: the noise samples at the heap's start when they fit (noise.s), else the
+; square wave stands in for both.
+heap_setup:
+    MOVW YA,heap                  ; room = heap_end - heap
+    MOVW tmp,YA
+    MOVW YA,heap_end
+    SUBW YA,tmp
+    CMP Y,#hi(INIT_NOISE_SIZE) + 1
+    BCC .square
+    JMP noise_setup
+.square:
+    MOV A,#lo(square)
+    MOV Y,#hi(square)
+    MOVW pulse_noise,YA
+    MOVW white_noise,YA
+    RET
 
-.org $1C00
+code_end:
+.assert code_end <= STREAM, "the player must end below the stream"
+
+.org RUNTIME_DP
 ; clocks: each chip's clock constant from its header field (without the dual-chip bits;
 ; 0 means the chip's usual clock): clock * 2^shift / d1 / d2, 3 bytes.
 ;   the PSG: clock * 32 / 125 = 4 * clock * 0.064: a 16-sample wave sounds at f for
@@ -103,7 +152,7 @@ clocks:
     CLRC
     ADC A,#5
     MOV tmp,A
-    CMP A,#20
+    CMP A,#15
     BNE .chip
     RET
 
@@ -125,129 +174,52 @@ divide_num:
     DIV YA,X
     MOV num,A
     RET
+.assert * <= RUNTIME_DP_END, "the start-up code runs into the I/O registers"
+
+.org S_PAGE
+init:
+    CLRP                          ; direct page 0 (its first values come with the image)
+    MOV X,#STACK_TOP
+    MOV SP,X
+    ; The timer runs from the first instruction on, so the time spent setting up counts
+    ; against the song's first wait and everything after it keeps its place.
+    MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
+    MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
+    MOV CONTROL,#$04              ; timer 2 on (this restarts its counter)
+    ; The image starts the DSP with every register 0 but FLG (echo writes off): voices
+    ; silent in GAIN mode, no echo, no noise. What is left: the main volume and the sample
+    ; directory. Main volume 96/128: four tone voices at full level sum to about 28000
+    ; inside the DSP; SPC players amplify the DSP output further (libgme by about 1.28),
+    ; and 96 keeps that sum below full scale there as well.
+    MOV A,#MVOLL
+    MOV Y,#MAIN_VOLUME
+    MOVW DSPADDR,YA
+    MOV A,#MVOLR
+    MOVW DSPADDR,YA
+    MOV A,#DIR
+    MOV Y,#hi(DIRECTORY)
+    MOVW DSPADDR,YA
+    CALL read_header
+    CALL clocks
+    MOV A,!HDR_PSGFLG             ; the PSG: bit 0, a period of 0 means 1024
+    AND A,#1
+    ASL A
+    ASL A
+    MOV zero_1k,A
+    CALL heap_setup
+    CALL cache_setup
+    JMP finish
+MAIN_VOLUME = 96
 
 clock_rows:                       ; header field, shift, d1, d2, result
     .db $0C, 5, 125, 1, kconst
     .db $2C, 1, 125, 9, kf_opn
-    .db $30, 2, 19, 23, kf_opm
     .db $10, 4, 125, 9, kf_opll
-; read_header: the data start, the loop point, the end of the flag groups (the heap's
-; start) and which chips' register copies fit above it (the heap's end).
-read_header:
-    ; data start = field $34 + $34, at least $40
-    MOV A,!HDR_DATA
-    CLRC
-    ADC A,#$34
-    MOV ptr,A
-    MOV A,!HDR_DATA+1
-    ADC A,#0
-    MOV ptr+1,A
-    BNE .start_ok
-    MOV A,ptr
-    CMP A,#$40
-    BCS .start_ok
-    MOV ptr,#$40
-.start_ok:
-    CLRC
-    ADC ptr+1,#hi(STREAM)
-    ; the flag groups end at the end-of-file field + 4 (the converter's, below $FFC0): the
-    ; heap starts there
-    MOV A,!HDR_EOF
-    MOV Y,!HDR_EOF+1
-    MOVW heap,YA
-    MOV A,#4 + lo(STREAM)
-    MOV Y,#hi(STREAM)
-    ADDW YA,heap
-    MOVW heap,YA
-.copies:
-    ; the YM2413's copies lie above $FFC0, where the stream never goes; the YM2612's and
-    ; then the YM2151's below them, each while the stream leaves room
-    MOV heap_end,#lo(OPLL)
-    MOV heap_end+1,#hi(OPLL)
-    MOV A,#lo(OPN0)
-    MOV Y,#hi(OPN0)
-    CMPW YA,heap
-    BCC .loop
-    MOVW heap_end,YA
-    SET1 chips.0
-    MOV A,#lo(OPM)
-    MOV Y,#hi(OPM)
-    CMPW YA,heap
-    BCC .loop
-    MOVW heap_end,YA
-    SET1 chips.1
-.loop:
-    ; loop point = field $1C + $1C when the field is not 0; kept only when it lies
-    ; inside the flag groups (data start up to the heap)
-    MOV A,!HDR_LOOP+2
-    OR A,!HDR_LOOP+3
-    BNE .no_loop
-    MOV A,!HDR_LOOP
-    MOV Y,!HDR_LOOP+1
-    MOVW loop_at,YA
-    MOVW YA,loop_at
-    BEQ .no_loop
-    MOV A,#$1C + lo(STREAM)       ; (a sum past $FFFF ends below the data start)
-    MOV Y,#hi(STREAM)
-    ADDW YA,loop_at
-    MOVW loop_at,YA
-    CMPW YA,ptr
-    BCC .no_loop
-    CMPW YA,heap
-    BCC .loop_ok
-.no_loop:
-    MOV A,#0
-    MOV Y,A
-    MOVW loop_at,YA
-.loop_ok:
-    RET
+.assert * <= page1_end, "the start-up code runs into page 1's code"
 
-; heap_setup: the noise samples when the song has a PSG and they fit, then the waveform
-; cache in the rest.
-heap_setup:
-    MOVW YA,heap                  ; room = heap_end - heap
-    MOVW tmp,YA
-    MOVW YA,heap_end
-    SUBW YA,tmp
-    CMP Y,#hi(INIT_NOISE_SIZE) + 1
-    BCS .noise
-    MOV A,#lo(square)             ; no room: the square wave stands in for both
-    MOV Y,#hi(square)
-    MOVW pulse_noise,YA
-    MOVW white_noise,YA
-    BRA .cache
-.noise:
-    ; both samples at the heap's start (heap moves past them): the pulse now, the white
-    ; noise after it a block at a time in the background (noise_step, from its end back),
-    ; so that the song starts at once
-    MOVW YA,tmp
-    MOVW pulse_noise,YA
-    MOV A,#lo(INIT_NOISE_SIZE)
-    MOV Y,#hi(INIT_NOISE_SIZE)
-    ADDW YA,tmp
-    MOVW noise_dst,YA
-    MOVW heap,YA
-    MOV lfsr,#lo(WHITE_NOISE_END_STATE)
-    MOV lfsr+1,#hi(WHITE_NOISE_END_STATE)
-    MOV noise_blocks,#128
-    MOV Y,#PULSE_SIZE             ; the pulse from its end back: the high block first
-    MOV A,#$65                    ; +6s and +5s
-    MOV X,#$B3                    ; shift 11, loop and end
-.block:
-    MOV count,#8
-.byte:
-    DEC Y
-    MOV [pulse_noise]+Y,A
-    DBNZ count,.byte
-    DEC Y
-    MOV A,X
-    MOV [pulse_noise]+Y,A
-    MOV A,#$88                    ; then the low ones: -8s
-    MOV X,#$70                    ; shift 7
-    CMP Y,#0
-    BNE .block
-    CALL poll                     ; setting up must not let the timer overflow
-.cache:
+.org DIRECTORY
+; cache_setup: the waveform cache in the heap that is left.
+cache_setup:
     ; the waveform cache: slot 0 in low RAM, slots 1 on from the heap's start, as many
     ; as fit (at most MAX_SLOTS with slot 0)
     MOVW YA,heap
@@ -269,4 +241,4 @@ heap_setup:
     MOV slot_count,A
     MOV slots_used,#1
     RET
-.assert * <= STREAM, "dev"
+.assert * <= DIRECTORY_END, "the start-up code runs into page 2's code"

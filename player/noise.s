@@ -56,3 +56,35 @@ noise_step:
     SET1 pending.0
 .done:
     RET
+
+; noise_setup (start-up, heap_setup): both samples at the heap's start (tmp; heap moves past
+; them): the pulse now, the white noise after it a block at a time in the background
+; (noise_step, from its end back), so that the song starts at once.
+noise_setup:
+    MOVW YA,tmp
+    MOVW pulse_noise,YA
+    MOV A,#lo(INIT_NOISE_SIZE)
+    MOV Y,#hi(INIT_NOISE_SIZE)
+    ADDW YA,tmp
+    MOVW noise_dst,YA
+    MOVW heap,YA
+    MOV lfsr,#lo(WHITE_NOISE_END_STATE)
+    MOV lfsr+1,#hi(WHITE_NOISE_END_STATE)
+    MOV noise_blocks,#128
+    MOV Y,#PULSE_SIZE             ; the pulse from its end back: the high block first
+    MOV A,#$65                    ; +6s and +5s
+    MOV X,#$B3                    ; shift 11, loop and end
+.block:
+    MOV count,#8
+.byte:
+    DEC Y
+    MOV [pulse_noise]+Y,A
+    DBNZ count,.byte
+    DEC Y
+    MOV A,X
+    MOV [pulse_noise]+Y,A
+    MOV A,#$88                    ; then the low ones: -8s
+    MOV X,#$70                    ; shift 7
+    CMP Y,#0
+    BNE .block
+    JMP poll                      ; setting up must not let the timer overflow

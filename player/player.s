@@ -21,6 +21,9 @@
 .include "dsp.s"
 
 ; ---- direct page
+; First what the start-up code sets or the image brings, then from RUNTIME_DP on what only
+; the playing touches: every byte of it is 0 at the start, so the start-up code can run
+; from there (init.s) and `finish` clears it.
 ptr         = $00                 ; word: stream position (with Y, see stream.s)
 loop_at     = ptr + 2             ; word: loop point, 0 when the song does not loop
 owed        = loop_at + 2         ; 3 bytes, signed: samples still to wait
@@ -32,32 +35,53 @@ pending     = cmd + 1             ; bit 0 PSG, 1 FM: something to apply
 kon_bits    = pending + 1         ; voices to key on at the end of this flush
 rel_bits    = kon_bits + 1        ; voices whose release is held back until the commit
 due_at      = rel_bits + 1        ; word: owed at which the commands read are due
-ticks4      = due_at + 2        ; 4 ms ticks being handled by housekeeping
-tmp         = ticks4 + 1          ; word: scratch
+tmp         = due_at + 2          ; word: scratch
 tmp_poll    = tmp + 2             ; word: scratch of poll
 sample      = tmp_poll + 2        ; word: scratch of the voice helpers
 heap        = sample + 2          ; word: first free heap byte
 heap_end    = heap + 2            ; word: end of the heap (the lowest register copies kept)
-chips       = heap_end + 2        ; bit 0: the YM2612's copies fit, bit 1 the YM2151's
+chips       = heap_end + 2        ; bit 0: the YM2612's copies fit
 dst         = chips + 1           ; word: write pointer of the sample makers
 count       = dst + 2             ; loop counter
 lfsr        = count + 1           ; word: the noise maker's shift register
 num         = lfsr + 2            ; 4 bytes: division dividend, then quotient
-; voices
 v_owner     = num + 4             ; 8: channel of each voice, $FF when free
-v_level     = v_owner + 8         ; 8: loudness of its note (0-127), 0 once released
-v_slot      = v_level + 8         ; 8: the waveform slot it plays
-v_want      = v_slot + 8          ; 8: the slot it waits for (its patch's)
-new_owner   = v_want + 8
-alloc_level = new_owner + 1
-best        = alloc_level + 1
-best_voice  = best + 1
 ; SN76489
-latch       = best_voice + 1      ; register latched by the last latch byte (0-7)
+latch       = v_owner + 8         ; register latched by the last latch byte (0-7)
 psg_dirty   = latch + 1           ; bit r: PSG register r changed since the last flush
 stereo      = psg_dirty + 1       ; Game Gear stereo byte: bit 4+c = channel c left, bit c right
 zero_1k     = stereo + 1          ; 4 when a period of 0 means 1024 (TI chips; header $2B), else 0
-chreg       = zero_1k + 1         ; 2 * the channel being updated: its first register
+regl        = zero_1k + 1         ; 8: PSG registers, bits 3-0
+regh        = regl + 8            ; 8 by chreg, two tables interleaved: regh + chreg bits 9-4
+row_base    = regh + 1            ;   of a tone's period; row_base + chreg the channel's first
+                                  ;   level row (0, or 15 while it cannot be heard)
+white_noise = regh + 8            ; word: the white noise sample (0 while being made)
+pulse_noise = white_noise + 2     ; word: the periodic noise sample
+noise_dst   = pulse_noise + 2     ; word: where the white noise made so far starts
+noise_blocks = noise_dst + 2      ; white noise blocks still to make
+; clock constants (init.s): 3 bytes each
+kconst      = noise_blocks + 1    ; the PSG's clock * 0.256, so that pitch = kconst / 4 / N
+kf_opn      = kconst + 3          ; the YM2612's clock * 2 / 1125
+kf_opll     = kf_opn + 3          ; the YM2413's clock * 16 / 1125
+; waveform cache
+slot_base   = kf_opll + 3         ; word
+slot_count  = slot_base + 2
+slots_used  = slot_count + 1      ; slots 0 to this - 1 have held a waveform
+bit_of      = slots_used + 1      ; 8: $01, $02, ... $80 (the image brings them)
+
+RUNTIME_DP  = bit_of + 8
+; voices
+v_level     = RUNTIME_DP          ; 8: loudness of its note (0-127), 0 once released
+v_slot      = v_level + 8         ; 8: the waveform slot it plays
+v_want      = v_slot + 8          ; 8: the slot it waits for (its patch's)
+v_entry     = v_want + 8          ; 8: which of the voice's directory entries it plays
+v_release   = v_entry + 8         ; 8: the GAIN of a release held back (stream.s, commit)
+new_owner   = v_release + 8
+alloc_level = new_owner + 1
+best        = alloc_level + 1
+best_voice  = best + 1
+; SN76489 work
+chreg       = best_voice + 1      ; 2 * the channel being updated: its first register
 sides       = chreg + 1           ; the stereo byte shifted right by that channel
 vol         = sides + 1           ; its VOL
 gain        = vol + 1             ; its GAIN
@@ -65,22 +89,9 @@ new_voice   = gain + 1            ; bit 6: its sample starts (a new voice, a noi
 psg_written = new_voice + 1       ; psg_dirty as the writes left it (bit 6: the noise's register)
 rem         = psg_written + 1     ; word: division remainder
 den         = rem + 2             ; word: divisor
-regl        = den + 2             ; 8: PSG registers, bits 3-0
-regh        = regl + 8            ; 8 by chreg, two tables interleaved: regh + chreg bits 9-4
-row_base    = regh + 1            ;   of a tone's period; row_base + chreg the channel's first
-                                  ;   level row (0, or 15 while it cannot be heard)
-psg_pitch   = regh + 8            ; 8: word by chreg, the DSP pitch of each channel
-white_noise = psg_pitch + 8       ; word: the white noise sample (0 while being made)
-pulse_noise = white_noise + 2     ; word: the periodic noise sample
-noise_dst   = pulse_noise + 2     ; word: where the white noise made so far starts
-noise_blocks = noise_dst + 2      ; white noise blocks still to make
-; clock constants (init.s): 3 bytes each
-kconst      = noise_blocks + 1    ; the PSG's clock * 0.256, so that pitch = kconst / 4 / N
-kf_opn      = kconst + 3          ; the YM2612's clock * 2 / 1125
-kf_opm      = kf_opn + 3          ; the YM2151's clock * 4 / 437
-kf_opll     = kf_opm + 3          ; the YM2413's clock * 16 / 1125
+psg_pitch   = den + 2             ; 8: word by chreg, the DSP pitch of each channel
 ; FM
-channel     = kf_opll + 3         ; the channel being brought to the DSP
+channel     = psg_pitch + 8       ; the channel being brought to the DSP
 voice       = channel + 1         ; its voice ($FF none)
 events      = voice + 1           ; its ch_flags at this flush
 sub         = events + 1          ; its number within its chip
@@ -108,27 +119,21 @@ opll_sus    = product + 4         ; key register of the YM2413 channel loaded (n
 rhythm      = opll_sus + 1        ; bit 5: the YM2413 is in rhythm mode (its register $0E)
 opn_latch   = rhythm + 1          ; the last $A4-$A6 byte
 opn_port    = opn_latch + 1       ; 0 or 3: the first channel of the port being written
-; waveform cache
-slot        = opn_port + 1
-slot_ptr    = slot + 1            ; word
-slot_base   = slot_ptr + 2        ; word
-slot_count  = slot_base + 2
-slot_next   = slot_count + 1
-queued      = slot_next + 1       ; slots waiting to be made
-slots_used  = queued + 1          ; slots 0 to this - 1 have held a waveform
-; voice tables read less often
-v_entry     = slots_used + 1      ; 8: which of the voice's directory entries it plays
-v_release   = v_entry + 8         ; 8: the GAIN of a release held back (stream.s, commit)
 ; the rest of fm.s's work record: for operators 1-4
-w_cyc2      = v_release + 8       ; cycles a note period, in halves
+w_cyc2      = opn_port + 1        ; cycles a note period, in halves
 w_tl        = w_cyc2 + 4          ; TL in 0.75 dB steps
 w_ar        = w_tl + 4            ; rates R (0-63)
 w_d1r       = w_ar + 4
 w_d2r       = w_d1r + 4
 w_rr        = w_d2r + 4
 w_d1l       = w_rr + 4            ; sustain level in 3 dB steps
-bit_of      = w_d1l + 4           ; 8: $01, $02, ... $80 (the image brings them)
-dp_end      = bit_of + 8
+; waveform cache work
+slot        = w_d1l + 4
+slot_ptr    = slot + 1            ; word
+slot_next   = slot_ptr + 2
+queued      = slot_next + 1       ; slots waiting to be made
+dp_end      = queued + 1
+RUNTIME_DP_END = $F0
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
 ; The direct page's first values come with the image (every other byte is 0).
@@ -144,6 +149,16 @@ dp_end      = bit_of + 8
     .db 1
 .org bit_of
     .db $01, $02, $04, $08, $10, $20, $40, $80
+
+; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2413's 1-9
+; are 10-18, its noise drums 19-21.
+CH_NOISE = 3
+CH_OPN = 4
+CH_OPLL = 10
+CH_HH = 19                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
+CH_SD = 20
+CH_TCY = 21
+CHANNELS = 22
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
 ; the stack
@@ -175,37 +190,32 @@ index       = inputs + 1
 value       = index + 1           ; word
 s_end       = value + 2
 NOT_MAKING  = $FF
-ch_voice    = S_PAGE + s_end      ; 32: voice of each channel, $FF for none
-ch_flags    = ch_voice + 32       ; 32: fm.s F_... bits
-page1_end   = ch_flags + 32
-.assert page1_end <= $01D0, "page 1 tables run into the stack"
-STACK_TOP   = $FF                 ; the stack grows down from $01FF
+ch_voice    = S_PAGE + s_end      ; CHANNELS: voice of each channel, $FF for none
+ch_flags    = ch_voice + CHANNELS ; CHANNELS: fm.s F_... bits
+page1_end   = ch_flags + CHANNELS
+STACK_BOTTOM = $01D0              ; the stack: $01D0-$01FF, growing down from $01FF
+STACK_TOP   = $FF
 
 ; ---- the stream's header copy
-STREAM        = $2100
+STREAM        = $1100
 HDR_EOF       = STREAM + $04
 HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
 HDR_DATA      = STREAM + $34
 SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)
 
-; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2151's 1-8
-; are 10-17; the YM2413's 1-9 are 18-26, its noise drums 27-29.
-CH_NOISE = 3
-CH_OPN = 4
-CH_OPM = 10
-CH_OPLL = 18
-CH_HH = 27                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
-CH_SD = 28
-CH_TCY = 29
-CHANNELS = 30
 
 ; ---- the sample directory
 DIRECTORY = $0200
-RUNTIME_END = DIRECTORY + 64
+DIRECTORY_END = DIRECTORY + 64
 
-; ---- constants
-.org $0300
+; ---- code and constants, in the three places that the tables leave: page 1 above its
+; tables, page 2 above the directory, and $0500 (the entry point) up to the stream
+.org page1_end
+.include "noise.s"
+.assert * <= STACK_BOTTOM, "page 1's code runs into the stack"
+
+.org DIRECTORY_END
 ; One block, 8 samples at +7 and 8 at -7: a 16-sample period. Shift 10 keeps a voice at
 ; full volume near 7000, so five voices never clip. Header $A3: shift 10, filter 0, loop+end.
 square:
@@ -219,21 +229,16 @@ SLOT0:
     .db $BC, $CD, $DE, $FF
     .db (7 + 4 + $7F * 3) & $FF   ; the hash of its signature (mod 256)
     .ds SLOT_SIZE - 47
+.include "psg.s"
+.include "voices.s"
+.assert * <= $0500, "page 2's code runs into the entry point"
 
-; ---- the entry point and the code
 .org $0500
 start:
     JMP init
 .include "stream.s"
-.include "voices.s"
-.include "psg.s"
-.include "noise.s"
 .include "fm.s"
 .include "waveform.s"
 .include "ym2612.s"
-.include "ym2151.s"
 .include "ym2413.s"
-code_end:
-.assert code_end <= STREAM, "the player must end below the stream"
-
-.include "init.s"
+.include "init.s"                 ; (its resident part here, the rest where tables go later)

@@ -14,16 +14,24 @@
 
 ; finish: the start-up (init.s) is done: the areas it ran from are cleared for their
 ; tables, and the stream starts.
+.assert RUNTIME_DP_END - RUNTIME_DP >= page1_end - S_PAGE, "finish clears the largest area first"
+.assert page1_end - S_PAGE >= DIRECTORY_END - DIRECTORY, "finish clears the largest area first"
 finish:
     MOV A,#0
-    MOV X,A
+    MOV X,#RUNTIME_DP_END - RUNTIME_DP
 .clear:
-    MOV !S_PAGE+X,A
-    MOV !DIRECTORY+X,A
-    INC X
+    MOV RUNTIME_DP-1+X,A
+    CMP X,#page1_end - S_PAGE + 1
+    BCS .next
+    MOV !S_PAGE-1+X,A
+    CMP X,#DIRECTORY_END - DIRECTORY + 1
+    BCS .next
+    MOV !DIRECTORY-1+X,A
+.next:
+    DEC X
     BNE .clear
     MOV A,#$FF
-    MOV X,#31
+    MOV X,#CHANNELS - 1
 .channels:
     MOV !ch_voice+X,A
     DEC X
@@ -54,18 +62,26 @@ entry:
     MOV X,A
     JMP [!low_handlers+X]
 .high:
+    CMP A,#$90
+    BCS .dac_stream
+    CMP A,#$80
+    BCS dac_byte
     CMP A,#$70
     BCC next
-    CMP A,#$90
-    BCC cmd_wait_short
+    AND A,#$0F                    ; $7n: n + 1 samples
+    INC A
+    MOV tmp,A
+    MOV A,#0
+    BRA add_wait
+.dac_stream:
     SBC A,#$90                    ; (carry set)
     MOV X,A
     CMP X,#6
-    BCC .dac
+    BCC .operands
     CMP X,#$E0-$90
     BNE next
     MOV X,#6                      ; $E0 pppppppp: a PCM seek
-.dac:
+.operands:
     MOV A,!dac_operands+X         ; $90-$95: the DAC streams
     MOV tmp,A
     MOV A,Y
@@ -96,31 +112,25 @@ cmd_wait882:
     MOV tmp,#lo(882)
     MOV A,#hi(882)
     BRA add_wait
-cmd_wait_short:                   ; $7n: n + 1 samples
-    MOV X,A
+; $8n: a DAC byte (not played), then n samples. Songs write the DAC up to 20000 times a
+; second, so this is the shortest way through: the time is only counted, and the reading
+; stops for a wait when something is to be applied or once it is LEAD ahead (looked at when
+; owed passes a multiple of 256).
+dac_byte:
     AND A,#$0F
-    CMP X,#$80
-    BCS .dac
-    INC A
-    MOV tmp,A
-    MOV A,#0
-    BRA add_wait
-; $8n: a DAC byte (not played), then n samples. Songs write the DAC thousands of times a
-; second: with nothing to apply, the time is only counted, while the reading stays less
-; than LEAD ahead.
-.dac:
     CLRC
     ADC A,owed
     MOV owed,A
-    ADC owed+1,#0
-    ADC owed+2,#0
-    MOV A,pending
-    BNE .wait
+    BCC .counted
+    INCW owed+1
     MOV A,owed+2
     BNE .wait
     MOV A,owed+1
     CMP A,#hi(LEAD) + 1
-    BCC next
+    BCS .wait
+.counted:
+    MOV A,pending
+    BEQ next
 .wait:
     JMP wait_now
 add_wait:                         ; owed += tmp (low byte), A (high byte)
@@ -203,7 +213,7 @@ due:
 low_handlers:
     .dw cmd_stereo                                      ; $4F
     .dw next, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1    ; $50-$53
-    .dw cmd_ym2151, next, next, next                    ; $54-$57
+    .dw cmd_ym2413, next, next, next                    ; $54-$57
     .dw next, next, next, next, next, next, next, next  ; $58-$5F
     .dw next, cmd_wait, cmd_wait735, cmd_wait882        ; $60-$63
     .dw next, next, cmd_end, cmd_data                   ; $64-$67

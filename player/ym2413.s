@@ -22,16 +22,15 @@ CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
-; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
-; that the command's bit 2 names (the YM2151's in opm_write, just before).
-cmd_ym2151:
+; cmd_ym2413 ($51 rr dd): X = the register, A = the value. The YM2151's $54 rr dd comes
+; here too and is skipped: the YM2151 is not played (it did not fit beside the others).
 cmd_ym2413:
     MOV A,[ptr]+Y
     INC Y
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
-    BBS cmd.2,opm_write
+    BBS cmd.2,.skip
     CMP X,#$0E
     BEQ .rhythm
     CMP X,#$39

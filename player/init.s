@@ -208,6 +208,17 @@ init:
     MOV zero_1k,A
     CALL heap_setup
     CALL cache_setup
+.assert RUNTIME_DP_END - RUNTIME_DP >= DIRECTORY_END - DIRECTORY, "one loop clears both areas"
+    MOV A,#0                      ; the direct page's and the directory's tables start at
+    MOV X,#RUNTIME_DP_END - RUNTIME_DP ; 0 (this code's own page: finish)
+.clear:
+    MOV RUNTIME_DP-1+X,A
+    CMP X,#DIRECTORY_END - DIRECTORY + 1
+    BCS .next
+    MOV !DIRECTORY-1+X,A
+.next:
+    DEC X
+    BNE .clear
     JMP finish
 MAIN_VOLUME = 96
 

@@ -12,22 +12,13 @@
 ; Ticks that pass while commands run count against the next wait; the timer's counter
 ; holds 15 of them (7.5 ms), so no stretch of work may run longer without a poll.
 
-; finish: the start-up (init.s) is done: the areas it ran from are cleared for their
-; tables, and the stream starts.
-.assert RUNTIME_DP_END - RUNTIME_DP >= page1_end - S_PAGE, "finish clears the largest area first"
-.assert page1_end - S_PAGE >= DIRECTORY_END - DIRECTORY, "finish clears the largest area first"
+; finish: the start-up (init.s) is done and has cleared the other areas it ran from; page
+; 1's tables, where it ends, are cleared here, and the stream starts.
 finish:
     MOV A,#0
-    MOV X,#RUNTIME_DP_END - RUNTIME_DP
+    MOV X,#page1_end - S_PAGE
 .clear:
-    MOV RUNTIME_DP-1+X,A
-    CMP X,#page1_end - S_PAGE + 1
-    BCS .next
     MOV !S_PAGE-1+X,A
-    CMP X,#DIRECTORY_END - DIRECTORY + 1
-    BCS .next
-    MOV !DIRECTORY-1+X,A
-.next:
     DEC X
     BNE .clear
     MOV A,#$FF

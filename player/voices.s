@@ -1,6 +1,6 @@
 ; ---- Voices: the DSP's eight, shared by every channel of every chip.
 ;
-; A channel (PSG tone or noise, FM channel, DAC, drum) takes a voice when it sounds: a key-on,
+; A channel (PSG tone or noise, FM channel, drum) takes a voice when it sounds: a key-on,
 ; or a PSG channel made audible. The rule, in order:
 ;   1. the voice the channel already has (a new note of a channel reuses its voice);
 ;   2. a free voice;

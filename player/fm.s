@@ -34,7 +34,7 @@ F_LEVEL  = $20                    ; the level or the pan changed
 ; counts only when the channel was not keyed (the chip starts no attack for a key already
 ; on), a key-off only when it was.
 fm_key:
-    CALL key_change
+    TCALL T_KEY_CHANGE
     JMP next
 ; key_change: fm_key without the return to the stream. Keeps Y.
 key_change:
@@ -67,7 +67,7 @@ fm_flush:
     AND A,#$FE
     BEQ .next
     MOV channel,X
-    CALL poll
+    TCALL T_POLL
     CALL fm_channel
     MOV X,channel
 .next:
@@ -96,7 +96,7 @@ fm_channel:
     CALL alloc_voice
     BCS .done
     MOV voice,X
-    CALL voice_key_on
+    TCALL T_VOICE_KEY_ON
     CALL note_envelope
     SET1 events.3                 ; a new note: its waveform and pitch as for a new patch
     BRA .loaded
@@ -116,12 +116,12 @@ fm_channel:
     CALL drum_noise
     BRA .off
 .waveform:
-    CALL note_pitch               ; (a high note takes a waveform of two periods)
+    TCALL T_NOTE_PITCH               ; (a high note takes a waveform of two periods)
     CALL channel_waveform
     BRA .set_pitch
 .pitch:
     BBC events.4,.off             ; F_PITCH
-    CALL note_pitch
+    TCALL T_NOTE_PITCH
 .set_pitch:
     CALL set_pitch
 .off:
@@ -160,10 +160,10 @@ load_channel:
 .load:
     JMP [!loaders+X]
 
-; channel_chip: X = the chip of `channel` times 2 (0 YM2612, 2 YM2413, 4 the
+; channel_chip: X = the chip of `channel` times 2 (0 YM2612, 2 YM2151, 4 YM2413, 6 the
 ; YM2413's noise drums), sub = the channel's number within it.
 channel_chip:
-    MOV X,#2
+    MOV X,#3
 .chip:
     MOV A,channel
     SETC
@@ -178,15 +178,15 @@ channel_chip:
     RET
 
 chip_first:
-    .db CH_OPN, CH_OPLL, CH_HH
+    .db CH_OPN, CH_OPM, CH_OPLL, CH_HH
 loaders:
-    .dw load_opn, load_opll, load_noise_drum
+    .dw load_opn, load_opm, load_opll, load_noise_drum
 pitchers:
-    .dw pitch_opn, pitch_opll
+    .dw pitch_opn, pitch_opm, pitch_opll
 
 ; channel_pitch: the chip's pitch for `channel` (note_pitch), to its voice (set_pitch).
 channel_pitch:
-    CALL note_pitch
+    TCALL T_NOTE_PITCH
 ; set_pitch: pitch64 to the voice, halved when its waveform spans two periods; at most the
 ; DSP's top pitch.
 set_pitch:
@@ -202,11 +202,11 @@ set_pitch:
     MOVW YA,pitch64
     MOVW kf,YA
     MOV A,#7
-    CALL fnum_pitch
+    TCALL T_FNUM_PITCH
     MOV X,voice
     BRA .whole
 .slot:
-    CALL slot_address
+    TCALL T_SLOT_ADDRESS
     MOV Y,#SLOT_SIG
     MOV A,[slot_ptr]+Y            ; bit 7: the waveform spans two periods
     BPL .whole
@@ -370,10 +370,10 @@ load_operators:
     INC A
 .cycles:
     MOV w_cyc2+X,A
-    CALL next_register
+    TCALL T_NEXT_REGISTER
     AND A,#$7F
     MOV w_tl+X,A
-    CALL next_register            ; key scaling: key code >> (3 - KS)
+    TCALL T_NEXT_REGISTER            ; key scaling: key code >> (3 - KS)
     MOV ks_add,key_code
     AND A,#$C0
 .scale:
@@ -383,22 +383,22 @@ load_operators:
     BRA .scale
 .scaled:
     MOV A,[reg_ptr]+Y
-    CALL rate_of
+    TCALL T_RATE_OF
     MOV w_ar+X,A
-    CALL next_register
-    CALL rate_of
+    TCALL T_NEXT_REGISTER
+    TCALL T_RATE_OF
     MOV w_d1r+X,A
-    CALL next_register
-    CALL rate_of
+    TCALL T_NEXT_REGISTER
+    TCALL T_RATE_OF
     MOV w_d2r+X,A
-    CALL next_register
+    TCALL T_NEXT_REGISTER
     XCN A
     AND A,#$0F
     MOV w_d1l+X,A
     MOV A,[reg_ptr]+Y             ; release: 4 * RR + 2 (rate_of of 2 * RR + 1), with
     ASL A                         ; the key scaling
     INC A
-    CALL rate_of
+    TCALL T_RATE_OF
     MOV w_rr+X,A
     DEC X
     BPL .op

@@ -34,16 +34,22 @@ read_header:
     ADDW YA,heap
     MOVW heap,YA
 .copies:
-    ; the YM2413's copies lie above $FFC0, where the stream never goes; the YM2612's below
-    ; them while the stream leaves room
-    MOV heap_end,#lo(OPLL)
-    MOV heap_end+1,#hi(OPLL)
+    ; the YM2612's and the YM2413's copies at the top, then the YM2151's below them, each
+    ; while the stream leaves room
+    MOV heap_end,#lo(STREAM_LIMIT)
+    MOV heap_end+1,#hi(STREAM_LIMIT)
     MOV A,#lo(OPN0)
     MOV Y,#hi(OPN0)
     CMPW YA,heap
     BCC .loop
     MOVW heap_end,YA
     SET1 chips.0
+    MOV A,#lo(OPM)
+    MOV Y,#hi(OPM)
+    CMPW YA,heap
+    BCC .loop
+    MOVW heap_end,YA
+    SET1 chips.1
 .loop:
     ; loop point = field $1C + $1C when the field is not 0; kept only when it lies
     ; inside the flag groups (data start up to the heap)
@@ -152,7 +158,7 @@ clocks:
     CLRC
     ADC A,#5
     MOV tmp,A
-    CMP A,#15
+    CMP A,#20
     BNE .chip
     RET
 
@@ -186,6 +192,12 @@ init:
     MOV CONTROL,#$00              ; timers off, IPL ROM unmapped
     MOV T2TARGET,#32              ; timer 2: 64000 / 32 = 2000 ticks per second
     MOV CONTROL,#$04              ; timer 2 on (this restarts its counter)
+    MOV X,#2 * TCALLS
+.vectors:
+    MOV A,!tcall_vectors-1+X
+    MOV !TCALL_VECTORS-1+X,A
+    DEC X
+    BNE .vectors
     ; The image starts the DSP with every register 0 but FLG (echo writes off): voices
     ; silent in GAIN mode, no echo, no noise. What is left: the main volume and the sample
     ; directory. Main volume 96/128: four tone voices at full level sum to about 28000
@@ -225,6 +237,7 @@ MAIN_VOLUME = 96
 clock_rows:                       ; header field, shift, d1, d2, result
     .db $0C, 5, 125, 1, kconst
     .db $2C, 1, 125, 9, kf_opn
+    .db $30, 2, 19, 23, kf_opm
     .db $10, 4, 125, 9, kf_opll
 .assert * <= page1_end, "the start-up code runs into page 1's code"
 
@@ -252,4 +265,18 @@ cache_setup:
     MOV slot_count,A
     MOV slots_used,#1
     RET
+; The TCALL vectors, TCALL TCALLS - 1 first (they go to TCALL_VECTORS up).
+tcall_vectors:
+    .dw voice_key_on
+    .dw voice_sample
+    .dw key_change
+    .dw fnum_pitch
+    .dw fm_mark
+    .dw note_pitch
+    .dw opll_decay
+    .dw normalize
+    .dw rate_of
+    .dw next_register
+    .dw slot_address
+    .dw poll
 .assert * <= DIRECTORY_END, "the start-up code runs into page 2's code"

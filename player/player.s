@@ -40,7 +40,7 @@ tmp_poll    = tmp + 2             ; word: scratch of poll
 sample      = tmp_poll + 2        ; word: scratch of the voice helpers
 heap        = sample + 2          ; word: first free heap byte
 heap_end    = heap + 2            ; word: end of the heap (the lowest register copies kept)
-chips       = heap_end + 2        ; bit 0: the YM2612's copies fit
+chips       = heap_end + 2        ; bit 0: the YM2612's and YM2413's copies fit, bit 1 the YM2151's
 dst         = chips + 1           ; word: write pointer of the sample makers
 count       = dst + 2             ; loop counter
 lfsr        = count + 1           ; word: the noise maker's shift register
@@ -62,7 +62,8 @@ noise_blocks = noise_dst + 2      ; white noise blocks still to make
 ; clock constants (init.s): 3 bytes each
 kconst      = noise_blocks + 1    ; the PSG's clock * 0.256, so that pitch = kconst / 4 / N
 kf_opn      = kconst + 3          ; the YM2612's clock * 2 / 1125
-kf_opll     = kf_opn + 3          ; the YM2413's clock * 16 / 1125
+kf_opm      = kf_opn + 3          ; the YM2151's clock * 4 / 437
+kf_opll     = kf_opm + 3          ; the YM2413's clock * 16 / 1125
 ; waveform cache
 slot_base   = kf_opll + 3         ; word
 slot_count  = slot_base + 2
@@ -150,15 +151,34 @@ RUNTIME_DP_END = $F0
 .org bit_of
     .db $01, $02, $04, $08, $10, $20, $40, $80
 
-; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2413's 1-9
-; are 10-18, its noise drums 19-21.
+; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2151's 1-8
+; are 10-17; the YM2413's 1-9 are 18-26, its noise drums 27-29.
 CH_NOISE = 3
 CH_OPN = 4
-CH_OPLL = 10
-CH_HH = 19                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
-CH_SD = 20
-CH_TCY = 21
-CHANNELS = 22
+CH_OPM = 10
+CH_OPLL = 18
+CH_HH = 27                        ; the YM2413's noise drums: hi-hat, snare, top cymbal
+CH_SD = 28
+CH_TCY = 29
+CHANNELS = 30
+
+; The routines called most are called with TCALL (one byte against CALL's three), through
+; the vectors at $FFC0-$FFDF, RAM once the boot ROM is unmapped: TCALL n jumps through
+; $FFDE - 2n. The start-up writes them (init.s, tcall_vectors).
+T_POLL = 0
+T_SLOT_ADDRESS = 1
+T_NEXT_REGISTER = 2
+T_RATE_OF = 3
+T_NORMALIZE = 4
+T_OPLL_DECAY = 5
+T_NOTE_PITCH = 6
+T_FM_MARK = 7
+T_FNUM_PITCH = 8
+T_KEY_CHANGE = 9
+T_VOICE_SAMPLE = 10
+T_VOICE_KEY_ON = 11
+TCALLS = 12
+TCALL_VECTORS = $FFDE - 2 * (TCALLS - 1)
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
 ; the stack
@@ -193,7 +213,7 @@ NOT_MAKING  = $FF
 ch_voice    = S_PAGE + s_end      ; CHANNELS: voice of each channel, $FF for none
 ch_flags    = ch_voice + CHANNELS ; CHANNELS: fm.s F_... bits
 page1_end   = ch_flags + CHANNELS
-STACK_BOTTOM = $01D0              ; the stack: $01D0-$01FF, growing down from $01FF
+STACK_BOTTOM = $01E0              ; the stack: $01E0-$01FF, growing down from $01FF
 STACK_TOP   = $FF
 
 ; ---- the stream's header copy
@@ -202,6 +222,7 @@ HDR_EOF       = STREAM + $04
 HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
 HDR_DATA      = STREAM + $34
+STREAM_LIMIT  = $FFC0              ; the stream ends below it (the boot ROM's place)
 SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)
 
 
@@ -240,5 +261,6 @@ start:
 .include "fm.s"
 .include "waveform.s"
 .include "ym2612.s"
+.include "ym2151.s"
 .include "ym2413.s"
 .include "init.s"                 ; (its resident part here, the rest where tables go later)

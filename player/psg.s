@@ -67,7 +67,7 @@ psg_flush:
 ; psg_period: the period (the noise: its control) of channel chreg changed. Its pitch goes
 ; to psg_pitch, and the first row of its levels to row_base (15 while it cannot be heard).
 psg_period:
-    CALL poll                     ; four divisions in one flush outlast the timer's counter
+    TCALL T_POLL                     ; four divisions in one flush outlast the timer's counter
     MOV X,chreg
     CMP X,#6
     BEQ noise_period
@@ -180,8 +180,8 @@ psg_level:
     BBC regl+6.2,.sample
     MOVW YA,white_noise
 .sample:
-    CALL voice_sample
-    CALL voice_key_on
+    TCALL T_VOICE_SAMPLE
+    TCALL T_VOICE_KEY_ON
 .playing:
     MOVW YA,den
     CALL voice_pitch

@@ -30,8 +30,8 @@ finish:
     MOV !S_PAGE+s_making,A
     MOV Y,#0
 group:
-    CALL normalize
-    CALL poll                     ; a long run of commands must not let the timer's
+    TCALL T_NORMALIZE
+    TCALL T_POLL                     ; a long run of commands must not let the timer's
     MOV A,[ptr]+Y                 ; 4-bit counter overflow
     INC Y
     MOV flags,A
@@ -137,12 +137,12 @@ add_wait:                         ; owed += tmp (low byte), A (high byte)
 ; time, so that the next commands' work is done before they are due: an FM note's set-up
 ; takes a few milliseconds, and its key-on still comes on time.
 wait:
-    CALL normalize
+    TCALL T_NORMALIZE
     MOVW YA,tmp
     BRA wait_until
 ; wait_now: a wait whose commands are due now.
 wait_now:
-    CALL normalize
+    TCALL T_NORMALIZE
     MOV A,Y
 wait_until:
     MOVW due_at,YA
@@ -151,7 +151,7 @@ wait_until:
     BBC pending.1,.due
     CALL fm_flush
 .due:
-    CALL poll
+    TCALL T_POLL
     CALL due
     BCC .commit
     CALL background
@@ -163,7 +163,7 @@ wait_until:
     MOV Y,#hi(LEAD)
     MOVW due_at,YA
 .ahead:
-    CALL poll
+    TCALL T_POLL
     CALL due
     BCC .read
     CALL background
@@ -204,7 +204,7 @@ due:
 low_handlers:
     .dw cmd_stereo                                      ; $4F
     .dw next, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1    ; $50-$53
-    .dw cmd_ym2413, next, next, next                    ; $54-$57
+    .dw cmd_ym2151, next, next, next                    ; $54-$57
     .dw next, next, next, next, next, next, next, next  ; $58-$5F
     .dw next, cmd_wait, cmd_wait735, cmd_wait882        ; $60-$63
     .dw next, next, cmd_end, cmd_data                   ; $64-$67
@@ -221,7 +221,7 @@ cmd_stereo:                       ; $4F dd
 ; $67 $66 tt ssssssss data: a data block is skipped (it cannot exceed the 16-bit address
 ; space).
 cmd_data:
-    CALL normalize
+    TCALL T_NORMALIZE
     MOV Y,#2
     MOV A,[ptr]+Y
     MOV tmp,A
@@ -320,7 +320,7 @@ commit:
     DEC X
     BPL .voice
 .kon:
-    CALL poll
+    TCALL T_POLL
     MOV A,#0
     MOV pending,A
     MOV rel_bits,A

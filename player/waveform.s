@@ -59,7 +59,7 @@ channel_waveform:
 ; voice_waveform: X = voice; it plays the waveform of its slot (from its next loop).
 voice_waveform:
     MOV A,v_slot+X
-    CALL slot_address
+    TCALL T_SLOT_ADDRESS
     MOV A,#SLOT_BRR
     MOV Y,#0
     ADDW YA,slot_ptr
@@ -71,8 +71,8 @@ find_slot:
     MOV A,#0
 .search:
     MOV slot,A
-    CALL slot_address
-    CALL poll                     ; a long search must not let the timer overflow
+    TCALL T_SLOT_ADDRESS
+    TCALL T_POLL                     ; a long search must not let the timer overflow
     MOV Y,#SLOT_SIG+8             ; the signature, from its end
 .compare:
     MOV A,[slot_ptr]+Y
@@ -106,7 +106,7 @@ find_slot:
     BPL .in_use
     CMP A,!S_PAGE+s_making        ; nor is it being made
     BEQ .victim
-    CALL slot_address
+    TCALL T_SLOT_ADDRESS
     MOV Y,#SLOT_SIG+8
 .copy:
     MOV A,!sig-SLOT_SIG+Y
@@ -141,7 +141,7 @@ background_waveform:
     MOV A,#0
 .slot:
     MOV slot,A
-    CALL slot_address
+    TCALL T_SLOT_ADDRESS
     MOV Y,#SLOT_STATE
     MOV A,[slot_ptr]+Y
     CMP A,#S_QUEUED
@@ -156,7 +156,7 @@ background_waveform:
     RET
 .start:
     DEC queued
-    CALL poll
+    TCALL T_POLL
 
 ; ---- the synthesis runs with the direct page at page 1 (SETP), where its state lives
 ;

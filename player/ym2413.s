@@ -1,7 +1,7 @@
 ; ---- YM2413 (OPLL): nine 2-operator channels, or six and five drums, on the FM engine.
 ;
-; Register copies $00-$38 at OPLL, in the 64 bytes above $FFC0 (RAM once the boot ROM is
-; unmapped; the stream never reaches it). A channel's instrument (1-15 from the chip's
+; Register copies $00-$38 at OPLL, just above the YM2612's (kept when the stream leaves
+; them free, with the YM2612's: init.s). A channel's instrument (1-15 from the chip's
 ; ROM, 0 the custom one of registers $00-$07, read when the channel's key, block or
 ; instrument register is written: a change of it alone leaves sounding notes as they are)
 ; gives a modulator and a carrier: the work record's algorithm 8, the modulator's TL,
@@ -17,20 +17,23 @@
 ; drum and 8 the tom (tones at their channel's F-number), and the hi-hat, snare and top
 ; cymbal noise channels of their own (fm.s). Each drum plays the carrier of its row after
 ; the ROM's instruments, at the volume of its nibble of $36-$38.
-OPLL = $FFC0                      ; register r at OPLL + r
+OPLL = OPN1 + $88                 ; register r at OPLL + r
+.assert OPLL + $39 <= STREAM_LIMIT, "the YM2413's copies run past the stream's limit"
 CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
-; cmd_ym2413 ($51 rr dd): X = the register, A = the value. The YM2151's $54 rr dd comes
-; here too and is skipped: the YM2151 is not played (it did not fit beside the others).
+; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
+; that the command's bit 2 names (the YM2151's in opm_write, just before).
+cmd_ym2151:
 cmd_ym2413:
     MOV A,[ptr]+Y
     INC Y
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
-    BBS cmd.2,.skip
+    BBS cmd.2,opm_write
+    BBC chips.0,.skip             ; no room for the copies: not played
     CMP X,#$0E
     BEQ .rhythm
     CMP X,#$39
@@ -50,7 +53,7 @@ cmd_ym2413:
     MOV A,#F_PITCH | F_PATCH      ; $20-$28: SUS, key, block, F-number bit 8; $30-$38:
 .mark:                            ; instrument and volume (carry set)
     POP X
-    CALL fm_mark                  ; (keeps the carry)
+    TCALL T_FM_MARK                  ; (keeps the carry)
     BCC .skip
     CMP X,#CH_BD                  ; the key bit ($3x: unchanged, and key_change acts on a
     BCC .key                      ; change only), but not in rhythm mode on channels 6-8:
@@ -74,7 +77,7 @@ cmd_ym2413:
 .drum:
     MOV A,!drum_key-CH_BD+X
     AND A,tmp
-    CALL key_change
+    TCALL T_KEY_CHANGE
     DEC X
     CMP X,#CH_BD
     BCS .drum
@@ -171,7 +174,7 @@ opll_patch:
     CALL opll_attack
     MOV w_ar+X,A
     MOV A,[reg_ptr]+Y
-    CALL opll_decay
+    TCALL T_OPLL_DECAY
     MOV w_d1r+X,A
     MOV Y,#6                      ; byte 6/7: sustain level, release
     MOV A,[reg_ptr]+Y
@@ -184,13 +187,13 @@ opll_patch:
     MOV Y,A                       ; sustained: held while keyed, released at RR
     MOV A,#0
 .second:
-    CALL opll_decay
+    TCALL T_OPLL_DECAY
     MOV w_d2r+X,A
     MOV A,Y
     BBC opll_sus.5,.rr            ; SUS: released at rate 5
     MOV A,#5
 .rr:
-    CALL opll_decay
+    TCALL T_OPLL_DECAY
     MOV w_rr+X,A
     DECW reg_ptr
     DEC X
@@ -246,7 +249,7 @@ drum_noise:
     BNE .noise
     MOVW YA,pulse_noise
 .noise:
-    CALL voice_sample
+    TCALL T_VOICE_SAMPLE
     MOV Y,sub
     MOV A,!drum_pitch_hi+Y
     MOV Y,A

@@ -12,7 +12,6 @@
 OPN_COPIES = $FE00                ; port p's register r at OPN_COPIES + $88 p + r
 OPN0 = OPN_COPIES + $30           ; port 0's copies
 OPN1 = OPN0 + $88                 ; port 1's
-.assert OPN1 + $88 <= OPLL, "the YM2612's copies run into the YM2413's"
 
 cmd_ym2612_1:
     MOV X,#3
@@ -118,7 +117,7 @@ opn_write:
 .patch:
     MOV A,#F_PATCH
 .marked:
-    CALL fm_mark
+    TCALL T_FM_MARK
     POP Y
     JMP next
 

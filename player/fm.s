@@ -90,7 +90,7 @@ fm_channel:
     AND events,#$FF - F_PATCH - F_PITCH
 .melodic:
     BBC events.1,.sounding        ; F_KON
-    CALL load_channel
+    TCALL T_LOAD_CHANNEL
     MOV alloc_level,note_vol
     MOV A,channel
     CALL alloc_voice
@@ -106,7 +106,7 @@ fm_channel:
     MOV A,events
     AND A,#F_PATCH | F_LEVEL | F_KOFF
     BEQ .pitch
-    CALL load_channel
+    TCALL T_LOAD_CHANNEL
 .loaded:
     CALL apply_level
     BBC events.3,.pitch           ; F_PATCH
@@ -140,7 +140,7 @@ fm_channel:
     MOV A,#$9F
     BRA .gain
 .exponential:
-    CALL decay_rate
+    TCALL T_DECAY_RATE
     OR A,#$A0
 .gain:
     MOV X,voice                   ; held back until the commands are due (stream.s)
@@ -154,7 +154,7 @@ fm_channel:
 
 ; load_channel: the chip's loader fills the work record for `channel`, then note_level.
 load_channel:
-    CALL channel_chip
+    TCALL T_CHANNEL_CHIP
     CALL .load
     JMP note_level
 .load:
@@ -224,7 +224,7 @@ set_pitch:
 
 ; note_pitch: pitch64, the DSP pitch of a 64-sample period at the note of `channel`.
 note_pitch:
-    CALL channel_chip
+    TCALL T_CHANNEL_CHIP
     JMP [!pitchers+X]
 
 ; note_level: the note's loudness (0-127, the VOL of its louder side) from the loudest
@@ -310,7 +310,7 @@ note_envelope:
 .adsr2:
     MOV env_d1,Y
     MOV A,tmp
-    CALL decay_rate
+    TCALL T_DECAY_RATE
     OR A,env_d1
     MOV Y,A
     MOV A,voice

@@ -36,8 +36,6 @@ read_header:
 .copies:
     ; the YM2612's and the YM2413's copies at the top, then the YM2151's below them, each
     ; while the stream leaves room
-    MOV heap_end,#lo(STREAM_LIMIT)
-    MOV heap_end+1,#hi(STREAM_LIMIT)
     MOV A,#lo(OPN0)
     MOV Y,#hi(OPN0)
     CMPW YA,heap
@@ -51,50 +49,21 @@ read_header:
     MOVW heap_end,YA
     SET1 chips.1
 .loop:
-    ; loop point = field $1C + $1C when the field is not 0; kept only when it lies
-    ; inside the flag groups (data start up to the heap)
-    MOV A,!HDR_LOOP+2
-    OR A,!HDR_LOOP+3
-    BNE .no_loop
+    ; loop point = field $1C + $1C, or none when the field is 0 (the converter's: the
+    ; place of a command that starts a flag group)
     MOV A,!HDR_LOOP
     MOV Y,!HDR_LOOP+1
     MOVW loop_at,YA
     MOVW YA,loop_at
-    BEQ .no_loop
-    MOV A,#$1C + lo(STREAM)       ; (a sum past $FFFF ends below the data start)
+    BEQ .loop_ok
+    MOV A,#$1C + lo(STREAM)
     MOV Y,#hi(STREAM)
     ADDW YA,loop_at
-    MOVW loop_at,YA
-    CMPW YA,ptr
-    BCC .no_loop
-    CMPW YA,heap
-    BCC .loop_ok
-.no_loop:
-    MOV A,#0
-    MOV Y,A
     MOVW loop_at,YA
 .loop_ok:
     RET
 
-; heap_setup: the noise samples at the heap's start when they fit (noise.s), else the
-; square wave stands in for both.
-heap_setup:
-    MOVW YA,heap                  ; room = heap_end - heap
-    MOVW tmp,YA
-    MOVW YA,heap_end
-    SUBW YA,tmp
-    CMP Y,#hi(INIT_NOISE_SIZE) + 1
-    BCC .square
-    JMP noise_setup
-.square:
-    MOV A,#lo(square)
-    MOV Y,#hi(square)
-    MOVW pulse_noise,YA
-    MOVW white_noise,YA
-    RET
 
-code_end:
-.assert code_end <= STREAM, "the player must end below the stream"
 
 .org RUNTIME_DP
 ; clocks: each chip's clock constant from its header field (without the dual-chip bits;
@@ -263,10 +232,13 @@ cache_setup:
     DIV YA,X
     INC A
     MOV slot_count,A
-    MOV slots_used,#1
     RET
 ; The TCALL vectors, TCALL TCALLS - 1 first (they go to TCALL_VECTORS up).
 tcall_vectors:
+    .dw channel_chip
+    .dw decay_rate
+    .dw load_channel
+    .dw opn_registers
     .dw voice_key_on
     .dw voice_sample
     .dw key_change
@@ -280,3 +252,25 @@ tcall_vectors:
     .dw slot_address
     .dw poll
 .assert * <= DIRECTORY_END, "the start-up code runs into page 2's code"
+
+; The stack's page below the few bytes that the start-up's calls take (its deepest: clocks
+; calling divide_num, 4 bytes; poll's pushed Y, 1 more).
+INIT_STACK = 8
+.org STACK_BOTTOM
+; heap_setup: the noise samples at the heap's start when they fit (noise.s), else the
+; square wave stands in for both.
+heap_setup:
+    MOVW YA,heap                  ; room = heap_end - heap
+    MOVW tmp,YA
+    MOVW YA,heap_end
+    SUBW YA,tmp
+    CMP Y,#hi(INIT_NOISE_SIZE) + 1
+    BCC .square
+    JMP noise_setup
+.square:
+    MOV A,#lo(square)
+    MOV Y,#hi(square)
+    MOVW pulse_noise,YA
+    MOVW white_noise,YA
+    RET
+.assert * <= $0200 - INIT_STACK, "the start-up code runs into its stack"

@@ -68,8 +68,6 @@ noise_setup:
     ADDW YA,tmp
     MOVW noise_dst,YA
     MOVW heap,YA
-    MOV lfsr,#lo(WHITE_NOISE_END_STATE)
-    MOV lfsr+1,#hi(WHITE_NOISE_END_STATE)
     MOV noise_blocks,#128
     MOV Y,#PULSE_SIZE             ; the pulse from its end back: the high block first
     MOV A,#$65                    ; +6s and +5s

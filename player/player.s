@@ -150,6 +150,12 @@ RUNTIME_DP_END = $F0
     .db 1
 .org bit_of
     .db $01, $02, $04, $08, $10, $20, $40, $80
+.org heap_end
+    .dw STREAM_LIMIT              ; the heap's end until the copies that fit are known
+.org lfsr
+    .dw WHITE_NOISE_END_STATE     ; the white noise is made from its end back (noise.s)
+.org slots_used
+    .db 1                         ; slot 0, the sine, has held a waveform
 
 ; Channel numbers: PSG tones 0-2 and noise 3; the YM2612's 1-6 are 4-9; the YM2151's 1-8
 ; are 10-17; the YM2413's 1-9 are 18-26, its noise drums 27-29.
@@ -177,7 +183,11 @@ T_FNUM_PITCH = 8
 T_KEY_CHANGE = 9
 T_VOICE_SAMPLE = 10
 T_VOICE_KEY_ON = 11
-TCALLS = 12
+T_OPN_REGISTERS = 12
+T_LOAD_CHANNEL = 13
+T_DECAY_RATE = 14
+T_CHANNEL_CHIP = 15
+TCALLS = 16
 TCALL_VECTORS = $FFDE - 2 * (TCALLS - 1)
 
 ; ---- page 1: the synthesis's direct page (waveform.s runs with SETP), channel tables,
@@ -250,8 +260,9 @@ SLOT0:
     .db $BC, $CD, $DE, $FF
     .db (7 + 4 + $7F * 3) & $FF   ; the hash of its signature (mod 256)
     .ds SLOT_SIZE - 47
-.include "psg.s"
-.include "voices.s"
+.include "ym2413.s"
+.include "psg_levels.s"
+.include "init.s"                 ; (its resident part here, the rest where tables go later)
 .assert * <= $0500, "page 2's code runs into the entry point"
 
 .org $0500
@@ -262,5 +273,7 @@ start:
 .include "waveform.s"
 .include "ym2612.s"
 .include "ym2151.s"
-.include "ym2413.s"
-.include "init.s"                 ; (its resident part here, the rest where tables go later)
+.include "psg.s"
+.include "voices.s"
+code_end:
+.assert code_end <= STREAM, "the player must end below the stream"

@@ -25,6 +25,8 @@ CH_BD = CH_OPLL + 6               ; the first drum channel
 
 ; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
 ; that the command's bit 2 names (the YM2151's in opm_write, just before).
+opm_jump:
+    JMP opm_write                 ; (out of a branch's reach)
 cmd_ym2151:
 cmd_ym2413:
     MOV A,[ptr]+Y
@@ -32,7 +34,7 @@ cmd_ym2413:
     MOV X,A
     MOV A,[ptr]+Y
     INC Y
-    BBS cmd.2,opm_write
+    BBS cmd.2,opm_jump
     BBC chips.0,.skip             ; no room for the copies: not played
     CMP X,#$0E
     BEQ .rhythm

@@ -135,7 +135,7 @@ opn_registers:
 
 ; load_opn: the work record of YM2612 channel `sub`.
 load_opn:
-    CALL opn_registers
+    TCALL T_OPN_REGISTERS
     MOV Y,#$B0
     MOV A,[reg_ptr]+Y
     MOV X,A
@@ -175,7 +175,7 @@ opn_key_note:
 
 ; pitch_opn: pitch64 of YM2612 channel `sub`.
 pitch_opn:
-    CALL opn_registers
+    TCALL T_OPN_REGISTERS
     MOV Y,#$A0
     MOV A,[reg_ptr]+Y
     MOV fnum,A

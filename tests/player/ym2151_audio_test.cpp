@@ -22,9 +22,7 @@ Rendering Render(const std::vector<std::uint8_t>& vgm, double seconds) {
   return RenderSong(Source::kSpc, vgm, seconds);
 }
 
-// Disabled: the player does not play the YM2151 (its 230 bytes did not fit in the player's
-// 4352 bytes beside the YM2612, the YM2413 and the PSG); its writes are read and skipped.
-TEST(Ym2151, DISABLED_PitchFollowsKeyCodeKeyFractionAndTheCarriersMultiple) {
+TEST(Ym2151, PitchFollowsKeyCodeKeyFractionAndTheCarriersMultiple) {
   const Rendering r = Render(OpmPitchSong(), kOpmNoteSeconds * kOpmPitches.size());
   ASSERT_EQ(r.error, "");
   for (std::uint32_t i = 0; i < kOpmPitches.size(); ++i) {
@@ -36,17 +34,13 @@ TEST(Ym2151, DISABLED_PitchFollowsKeyCodeKeyFractionAndTheCarriersMultiple) {
   }
 }
 
-// Disabled: the player does not play the YM2151 (its 230 bytes did not fit in the player's
-// 4352 bytes beside the YM2612, the YM2413 and the PSG); its writes are read and skipped.
-TEST(Ym2151, DISABLED_CarrierTotalLevelStepsAreThreeQuartersOfADecibel) {
+TEST(Ym2151, CarrierTotalLevelStepsAreThreeQuartersOfADecibel) {
   const Rendering r = Render(OpmLevelSong(), (kLastLevel + 1) * kLevelStepSeconds);
   ASSERT_EQ(r.error, "");
   ExpectLevelSteps(r, kLevelStepSeconds, kLastLevel + 1, 0.75, "TL");
 }
 
-// Disabled: the player does not play the YM2151 (its 230 bytes did not fit in the player's
-// 4352 bytes beside the YM2612, the YM2413 and the PSG); its writes are read and skipped.
-TEST(Ym2151, DISABLED_KeyOnAndKeyOffEdgesAreOnTime) {
+TEST(Ym2151, KeyOnAndKeyOffEdgesAreOnTime) {
   const Rendering r = Render(OpmKeySong(), 2.5);
   ASSERT_EQ(r.error, "");
   ExpectKeyEdges(r, 1.0, 2.0, "key");
@@ -54,8 +48,8 @@ TEST(Ym2151, DISABLED_KeyOnAndKeyOffEdgesAreOnTime) {
 
 // Register 0x08 keys each operator by its own bit (M1, C1, M2, C2 in bits 3-6): with all
 // four operators carriers at distinct multiples, keying one sounds only its partial.
-// Disabled: the player does not play the YM2151 (its 230 bytes did not fit in the player's
-// 4352 bytes beside the YM2612, the YM2413 and the PSG); its writes are read and skipped.
+// Disabled: the player keys a YM2151 channel as a whole, while any of its operator bits
+// is set, so an operator keyed alone sounds the whole patch (at the carrier's pitch).
 TEST(Ym2151, DISABLED_KeyOnBitsSoundTheirOwnOperators) {
   const Rendering r = Render(OpmOperatorKeySong(), 4 * kKeyedSlotSeconds);
   ASSERT_EQ(r.error, "");
@@ -69,9 +63,7 @@ TEST(Ym2151, DISABLED_KeyOnBitsSoundTheirOwnOperators) {
   }
 }
 
-// Disabled: the player does not play the YM2151 (its 230 bytes did not fit in the player's
-// 4352 bytes beside the YM2612, the YM2413 and the PSG); its writes are read and skipped.
-TEST(Ym2151, DISABLED_RlBitsRouteEachChannelToItsSide) {
+TEST(Ym2151, RlBitsRouteEachChannelToItsSide) {
   const Rendering r = Render(OpmPanSong(), 1.0);
   ASSERT_EQ(r.error, "");
   ExpectSidesApart(r, 0.2, 0.6, OpmHz(kOpmLeftPitch), OpmHz(kOpmRightPitch), "pan");

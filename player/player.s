@@ -1,22 +1,26 @@
 ; brevox SPC700 player: plays the packed stream that the converter puts at STREAM, turning
-; the register writes of the SN76489, YM2612, YM2151 and YM2413 into the S-DSP's eight voices.
+; the register writes of the SN76489, YM2612 and YM2413 into the S-DSP's eight voices. The
+; YM2151's writes and the YM2612's DAC are read and skipped: they did not fit in the 4352
+; bytes below the stream beside the rest.
 ;
 ; Sound RAM:
-;   $0000-$00EF  direct page variables          $00F0-$00FF  I/O registers
-;   $0100-$01CF  the synthesis's direct page, channel tables
+;   $0000-$00EF  direct page variables (from RUNTIME_DP: 0 at the start)
+;   $00F0-$00FF  I/O registers
+;   $0100-       the synthesis's direct page, then the channel tables, then code (noise.s)
 ;   $01D0-$01FF  stack
 ;   $0200-$023F  sample directory, two entries per voice (voices.s)
-;   $0240-$02FF  voice and operator tables
-;   $0300-       built-in samples, then code and tables (entry at $0500), up to the stream
+;   $0240-$04FF  built-in samples, then code (psg.s, voices.s)
+;   $0500-$10FF  the entry point, then code (the rest)
 ;   STREAM-      the packed stream: header copy, flag groups, tail. From the end of the
 ;                flag groups lies the heap (the PSG's noise samples, the cache of FM
-;                waveforms), up to the FM chips' register copies at the top of RAM.
-; The start-up code runs once, from $0100-$01CF and $0200-$02FF, before those areas
-; take their tables (init.s).
+;                waveforms), up to the YM2612's register copies near the top of RAM; the
+;                YM2413's lie above $FFC0.
+; The start-up code runs once, mostly from the direct page above RUNTIME_DP, page 1's
+; tables and the directory, before those areas take their tables (init.s).
 ;
 ; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s
 ; and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s (waveforms from
-; the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s.
+; the operator graph and their cache), ym2612.s, ym2413.s.
 
 .include "dsp.s"
 
@@ -202,6 +206,7 @@ HDR_EOF       = STREAM + $04
 HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
 HDR_DATA      = STREAM + $34
+BOOT_ROM      = $FFC0              ; the stream ends below it; RAM once the ROM is unmapped
 SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)
 
 

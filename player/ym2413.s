@@ -17,7 +17,7 @@
 ; drum and 8 the tom (tones at their channel's F-number), and the hi-hat, snare and top
 ; cymbal noise channels of their own (fm.s). Each drum plays the carrier of its row after
 ; the ROM's instruments, at the volume of its nibble of $36-$38.
-OPLL = $FFC0                      ; register r at OPLL + r
+OPLL = BOOT_ROM                   ; register r at OPLL + r
 CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"

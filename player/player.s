@@ -1,22 +1,28 @@
 ; brevox SPC700 player: plays the packed stream that the converter puts at STREAM, turning
-; the register writes of the SN76489, YM2612, YM2151 and YM2413 into the S-DSP's eight voices.
+; the register writes of the SN76489, YM2612, YM2151 and YM2413 into the S-DSP's eight
+; voices. The YM2612's DAC is read and skipped: it did not fit in the 4352 bytes below the
+; stream beside the rest.
 ;
 ; Sound RAM:
-;   $0000-$00EF  direct page variables          $00F0-$00FF  I/O registers
-;   $0100-$01CF  the synthesis's direct page, channel tables
-;   $01D0-$01FF  stack
+;   $0000-$00EF  direct page variables (from RUNTIME_DP: 0 at the start)
+;   $00F0-$00FF  I/O registers
+;   $0100-       the synthesis's direct page, then the channel tables, then code (noise.s)
+;   $01E0-$01FF  stack
 ;   $0200-$023F  sample directory, two entries per voice (voices.s)
-;   $0240-$02FF  voice and operator tables
-;   $0300-       built-in samples, then code and tables (entry at $0500), up to the stream
+;   $0240-$04FF  built-in samples, then code (ym2413.s, psg_levels.s, init.s's resident part)
+;   $0500-$10FF  the entry point, then code (the rest)
 ;   STREAM-      the packed stream: header copy, flag groups, tail. From the end of the
 ;                flag groups lies the heap (the PSG's noise samples, the cache of FM
-;                waveforms), up to the FM chips' register copies at the top of RAM.
-; The start-up code runs once, from $0100-$01CF and $0200-$02FF, before those areas
-; take their tables (init.s).
+;                waveforms), up to the chips' register copies near the top of RAM
+;                (ym2612.s, ym2151.s, ym2413.s).
+;   $FFC0-$FFDF  the TCALL vectors (RAM once the boot ROM is unmapped; the stream never
+;                reaches it)
+; The start-up code runs once, from the direct page above RUNTIME_DP, page 1's tables, the
+; directory and the stack's lower part, before those areas take their tables (init.s).
 ;
-; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s
-; and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s (waveforms from
-; the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s.
+; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s,
+; psg_levels.s and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s
+; (waveforms from the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s.
 
 .include "dsp.s"
 
@@ -151,7 +157,7 @@ RUNTIME_DP_END = $F0
 .org bit_of
     .db $01, $02, $04, $08, $10, $20, $40, $80
 .org heap_end
-    .dw STREAM_LIMIT              ; the heap's end until the copies that fit are known
+    .dw BOOT_ROM              ; the heap's end until the copies that fit are known
 .org lfsr
     .dw WHITE_NOISE_END_STATE     ; the white noise is made from its end back (noise.s)
 .org slots_used
@@ -232,7 +238,8 @@ HDR_EOF       = STREAM + $04
 HDR_LOOP      = STREAM + $1C
 HDR_PSGFLG    = STREAM + $2B
 HDR_DATA      = STREAM + $34
-STREAM_LIMIT  = $FFC0              ; the stream ends below it (the boot ROM's place)
+BOOT_ROM      = $FFC0              ; the stream ends below it; RAM once the ROM is unmapped
+.assert TCALL_VECTORS >= BOOT_ROM, "the TCALL vectors lie where the stream never goes"
 SLOT_SIZE     = 48                ; a waveform cache slot (waveform.s)
 
 

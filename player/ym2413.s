@@ -18,7 +18,7 @@
 ; cymbal noise channels of their own (fm.s). Each drum plays the carrier of its row after
 ; the ROM's instruments, at the volume of its nibble of $36-$38.
 OPLL = OPN1 + $88                 ; register r at OPLL + r
-.assert OPLL + $39 <= STREAM_LIMIT, "the YM2413's copies run past the stream's limit"
+.assert OPLL + $39 <= BOOT_ROM, "the YM2413's copies run past the stream's limit"
 CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_HH == CH_OPLL + 9, "the drum tables run from channel 6 to the noise drums"
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"

@@ -42,6 +42,9 @@ TEST(PlayerBinary, FillsThePlayerAreaAndMeetsTheConverterThere) {
   EXPECT_EQ(player.symbols.at("start"), brevox::kPlayerEntryPoint);
   ASSERT_EQ(player.symbols.count("STREAM"), 1u);
   EXPECT_EQ(player.symbols.at("STREAM"), brevox::kPackedStreamAddress);
+  // The TCALL vectors lie where the converter never puts the stream.
+  ASSERT_EQ(player.symbols.count("BOOT_ROM"), 1u);
+  EXPECT_EQ(player.symbols.at("BOOT_ROM"), brevox::kBootRomAddress);
 }
 
 }  // namespace

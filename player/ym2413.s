@@ -24,9 +24,10 @@ CH_BD = CH_OPLL + 6               ; the first drum channel
 .assert CH_TCY == CH_HH + 2, "the drum tables run from channel 6 to the noise drums"
 
 ; cmd_ym2413 and cmd_ym2151 ($51 / $54 rr dd): X = the register, A = the value, for the chip
-; that the command's bit 2 names (the YM2151's in opm_write, just before).
+; that the command's bit 2 names (the YM2151's in opm_write, ym2151.s, which lies out of a
+; branch's reach: opm_jump).
 opm_jump:
-    JMP opm_write                 ; (out of a branch's reach)
+    JMP opm_write
 cmd_ym2151:
 cmd_ym2413:
     MOV A,[ptr]+Y

@@ -1,6 +1,7 @@
 ; ---- Start-up: runs once. Most of it lies where the playing's tables go later (the direct
-; page from RUNTIME_DP, page 1's tables, the sample directory), all of them 0 until the
-; song starts; `finish` (stream.s) then clears them for those tables and starts the stream.
+; page from RUNTIME_DP, page 1's tables, the sample directory, the stack's lower part), all
+; of them 0 until the song starts: it clears the direct page's and the directory's itself,
+; and `finish` (stream.s) page 1's before the stream starts.
 INIT_NOISE_SIZE = WHITE_NOISE_SIZE + PULSE_SIZE
 OPN_CLOCK   = 7670453
 NTSC_CLOCK  = 3579545

@@ -95,13 +95,8 @@ voice_off:
     MOVW DSPADDR,YA               ; VOLR
     RET
 
-; voice_release: X = voice, Y = a GAIN setting: the note fades with it (voice_fade), and
-; counts as silent for the voice pool. The voice stays its channel's until taken, so the
-; channel's next note finds it again.
-voice_release:
-    MOV A,#0
-    MOV v_level+X,A
-; voice_fade: X = voice, Y = a GAIN setting: the DSP's part of voice_release.
+; voice_fade: X = voice, Y = a GAIN setting: the released note fades with it. The voice
+; stays its channel's until taken, so the channel's next note finds it again.
 voice_fade:
     MOV A,X
     XCN A

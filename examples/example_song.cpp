@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "format/byte_order.h"
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace brevox::example {
 namespace {
 
 constexpr std::uint32_t kPsgClock = 3579545;  // NTSC Mega Drive
 constexpr std::uint32_t kFmClock = 7670453;
-constexpr std::uint32_t kHeaderSize = 0x40;
+constexpr std::uint32_t kVersion = 0x150;
 
 // VGM command bytes: register writes and waits.
 using Commands = std::vector<std::uint8_t>;
@@ -79,7 +83,7 @@ constexpr Operator kOperators[4] = {
 // Register offsets of operators 1-4 within a block of operator registers.
 constexpr std::uint8_t kOperatorSlot[4] = {0, 8, 4, 12};
 
-void Fm(Commands& out, std::uint8_t reg, std::uint8_t value) { out.insert(out.end(), {0x52, reg, value}); }
+void Fm(Commands& out, std::uint8_t reg, std::uint8_t value) { out.insert(out.end(), {kYm2612Port0Write, reg, value}); }
 
 void FmOperator(Commands& out, std::uint8_t op, std::uint8_t base, std::uint8_t value) {
   Fm(out, static_cast<std::uint8_t>(base + kOperatorSlot[op] + kFmChannel), value);
@@ -146,7 +150,7 @@ constexpr std::uint8_t kHatLevel = 7;
 constexpr std::uint32_t kHatSamples = 1470;
 constexpr std::uint8_t kOff = 15;
 
-void Psg(Commands& out, std::uint8_t byte) { out.insert(out.end(), {0x50, byte}); }
+void Psg(Commands& out, std::uint8_t byte) { out.insert(out.end(), {kSn76489Write, byte}); }
 
 void Attenuation(Commands& out, std::uint8_t channel, std::uint8_t level) {
   Psg(out, static_cast<std::uint8_t>(0x90 | channel << 5 | level));
@@ -201,14 +205,10 @@ std::vector<Event> HatEvents() {
 
 // --- The file.
 
-void Put32(std::vector<std::uint8_t>& file, std::uint32_t at, std::uint32_t value) {
-  for (std::uint32_t i = 0; i < 4; ++i) file[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 void Wait(Commands& out, std::uint32_t samples) {
   for (; samples > 0;) {
     const std::uint32_t step = std::min<std::uint32_t>(samples, 0xFFFF);
-    out.insert(out.end(), {0x61, static_cast<std::uint8_t>(step), static_cast<std::uint8_t>(step >> 8)});
+    out.insert(out.end(), {kWaitSamples, static_cast<std::uint8_t>(step), static_cast<std::uint8_t>(step >> 8)});
     samples -= step;
   }
 }
@@ -232,15 +232,14 @@ Commands Sequence() {
 }
 
 std::vector<std::uint8_t> Header() {
-  std::vector<std::uint8_t> header(kHeaderSize, 0);
-  const char id[] = "Vgm ";
-  std::copy(id, id + 4, header.begin());
-  Put32(header, 0x08, 0x150);
-  Put32(header, 0x0C, kPsgClock);
-  header[0x28] = 0x09;  // the Sega SN76489's white noise: taps 0 and 3 of a 16-bit register
-  header[0x2A] = 16;
-  Put32(header, 0x2C, kFmClock);
-  Put32(header, 0x34, kHeaderSize - 0x34);
+  std::vector<std::uint8_t> header(kVgmHeaderSize, 0);
+  std::copy(kVgmIdentification, kVgmIdentification + kVgmIdentificationSize, header.begin());
+  WriteLe32(&header[kVersionField], kVersion);
+  WriteLe32(&header[kSn76489ClockField], kPsgClock);
+  header[kSn76489FeedbackField] = 0x09;  // the Sega SN76489's white noise: taps 0 and 3 of a 16-bit register
+  header[kSn76489ShiftWidthField] = 16;
+  WriteLe32(&header[kYm2612ClockField], kFmClock);
+  WriteLe32(&header[kDataOffsetField], kVgmHeaderSize - kDataOffsetField);
   return header;
 }
 
@@ -267,12 +266,12 @@ std::vector<std::uint8_t> ExampleSong() {
   const auto loop_start = static_cast<std::uint32_t>(file.size());
   const Commands song = Sequence();
   file.insert(file.end(), song.begin(), song.end());
-  file.push_back(0x66);
+  file.push_back(kEndOfData);
   const std::uint32_t samples = kSongSteps * kSamplesPerStep;
-  Put32(file, 0x04, static_cast<std::uint32_t>(file.size() - 0x04));
-  Put32(file, 0x18, samples);
-  Put32(file, 0x1C, loop_start - 0x1C);
-  Put32(file, 0x20, samples);
+  WriteLe32(&file[kEofOffsetField], static_cast<std::uint32_t>(file.size() - kEofOffsetField));
+  WriteLe32(&file[kTotalSamplesField], samples);
+  WriteLe32(&file[kLoopOffsetField], loop_start - kLoopOffsetField);
+  WriteLe32(&file[kLoopSamplesField], samples);
   return file;
 }
 

@@ -14,12 +14,15 @@ std::uint64_t DataBlockLength(const std::uint8_t* block) {
   return kDataBlockHeaderSize + std::uint64_t{ReadLe32(block + kDataBlockSizeOffset)};
 }
 
-std::uint64_t VgmCommandLength(const std::uint8_t* command, std::uint64_t available) {
+std::uint64_t CommandLength(const std::uint8_t* command, std::uint32_t operands, std::uint64_t available) {
   if (available == 0) return 0;
-  const CommandInfo& info = kVgmCommands[*command];
-  std::uint64_t length = 1 + std::uint64_t{info.operands};
-  if (info.kind == CommandKind::kDataBlock && length <= available) length = DataBlockLength(command);
+  std::uint64_t length = 1 + std::uint64_t{operands};
+  if (*command == kDataBlock && length <= available) length = DataBlockLength(command);
   return length <= available ? length : 0;
+}
+
+std::uint64_t VgmCommandLength(const std::uint8_t* command, std::uint64_t available) {
+  return available == 0 ? 0 : CommandLength(command, kVgmCommands[*command].operands, available);
 }
 
 std::uint32_t WaitSamples(const std::uint8_t* command) {

@@ -100,6 +100,12 @@ constexpr bool IsDacWrite(std::uint8_t command) { return (command & 0xF0) == kDa
 // there: 7 + size, in 64 bits so that no size wraps round to a short block.
 std::uint64_t DataBlockLength(const std::uint8_t* block);
 
+// Length of the command at `command` whose command byte takes `operands`
+// operand bytes, a data block's data included; 0 when it does not lie whole
+// within the `available` bytes there. The VGM file and the packed stream each
+// give their own operand counts.
+std::uint64_t CommandLength(const std::uint8_t* command, std::uint32_t operands, std::uint64_t available);
+
 // Length of the VGM command at `command`, operands and a data block's data
 // included; 0 when it does not lie whole within the `available` bytes there.
 std::uint64_t VgmCommandLength(const std::uint8_t* command, std::uint64_t available);

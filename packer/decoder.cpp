@@ -1,6 +1,5 @@
 #include "packer/decoder.h"
 
-#include "format/byte_order.h"
 #include "format/packed_stream.h"
 #include "format/vgm_commands.h"
 #include "format/vgm_header.h"
@@ -67,9 +66,8 @@ bool Decode(const std::uint8_t* bytes, std::uint32_t size, DecodedStream* out) {
   if (size < kVgmHeaderSize) return Fail(out, DecodeError::kNoHeader, size);
   out->data_start = DataStart(bytes);
   if (out->data_start >= size) return Fail(out, DecodeError::kDataStartOutside, out->data_start);
-  const std::uint32_t loop_field = ReadLe32(&bytes[kLoopOffsetField]);
-  out->loops = loop_field != 0;
-  out->loop_group = loop_field + kLoopOffsetField;
+  out->loop_group = LoopPosition(bytes);
+  out->loops = out->loop_group != kNoLoopPosition;
 
   bool loop_found = false;
   bool ended = false;

@@ -32,7 +32,7 @@ bool WriteAll(int fd, const ByteBuffer& bytes) {
 // An open file descriptor, closed on every way out.
 class Descriptor {
  public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  explicit Descriptor(int fd) : fd_(fd) {}
   ~Descriptor() {
     if (fd_ >= 0) close(fd_);
   }

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "analysis.h"
+#include "format/vgm_header.h"
 #include "harness.h"
 #include "music_score.h"
 #include "psg_synth.h"
@@ -22,16 +20,11 @@ namespace {
 
 constexpr double kSeconds = 30;
 
-std::vector<std::uint8_t> ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class RealMusic : public ::testing::TestWithParam<const char*> {
  protected:
   std::string path() const { return testing::CorpusFile(GetParam()); }
 
-  std::vector<std::uint8_t> File() const { return ReadFile(path()); }
+  std::vector<std::uint8_t> File() const { return ReadBytes(path()); }
 
   // libgme playing the song's SN76489 part alone, as the player plays it (for an
   // SN76489-only song, the same commands as the file).
@@ -87,8 +80,8 @@ TEST(RealMusicScore, IsOneForTheSameRenderingAndLowForAnotherPassage) {
 TEST(RealMusicReference, PsgPartOfAnSn76489OnlySongPlaysTheSame) {
   BREVOX_SKIP_WITHOUT_CORPUS();
   const std::string path = testing::CorpusFile("coleco/1Antarctic.vgm");
-  const std::vector<std::uint8_t> file = ReadFile(path);
-  ASSERT_NE(ReadLe32(file, 0x1C), 0u) << "the song was expected to loop";
+  const std::vector<std::uint8_t> file = ReadBytes(path);
+  ASSERT_NE(ReadLe32(file, kLoopOffsetField), 0u) << "the song was expected to loop";
   const Rendering whole = RenderPath(Source::kVgm, path, 40);
   const Rendering part = RenderSong(Source::kVgm, PsgPart(file), 40);
   ASSERT_EQ(whole.error, "");
@@ -106,8 +99,8 @@ constexpr const char* kYm2612Songs[] = {
 
 // kSeconds, or the song's length when it is shorter and does not loop.
 double ScoredSeconds(const std::vector<std::uint8_t>& vgm) {
-  const double length = static_cast<double>(ReadLe32(vgm, 0x18)) / kVgmRate;
-  return ReadLe32(vgm, 0x1C) != 0 || length <= 0 ? kSeconds : std::min(kSeconds, length);
+  const double length = static_cast<double>(ReadLe32(vgm, kTotalSamplesField)) / kVgmRate;
+  return ReadLe32(vgm, kLoopOffsetField) != 0 || length <= 0 ? kSeconds : std::min(kSeconds, length);
 }
 
 // One test for all, so that each song is rendered once and their median checked: libgme
@@ -117,11 +110,11 @@ double ScoredSeconds(const std::vector<std::uint8_t>& vgm) {
 // at time 0 and 11000 in its first second; the player reads and skips each, and that
 // reading alone takes the sound CPU about 0.3 s at the start, so the whole song runs late.
 TEST(RealYm2612Music, DISABLED_EverySongScoresAtLeast075AndTheirMedianAtLeast088) {
-  if (!std::filesystem::is_directory(BREVOX_CORPUS_DIR)) GTEST_SKIP() << "no corpus at " << BREVOX_CORPUS_DIR;
+  BREVOX_SKIP_WITHOUT_CORPUS();
   std::vector<double> scores;
   for (const char* song : kYm2612Songs) {
-    const std::string path = std::string(BREVOX_CORPUS_DIR) + "/" + song;
-    const double seconds = ScoredSeconds(ReadFile(path));
+    const std::string path = testing::CorpusFile(song);
+    const double seconds = ScoredSeconds(ReadBytes(path));
     const Rendering vgm = RenderPath(Source::kVgm, path, seconds);
     const Rendering spc = RenderPath(Source::kSpc, path, seconds);
     EXPECT_EQ(vgm.error, "") << song;

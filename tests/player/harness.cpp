@@ -3,6 +3,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "analysis.h"
 #include "render.h"
@@ -45,6 +46,11 @@ bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes)
   std::ofstream file(path, std::ios::binary);
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return static_cast<bool>(file);
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 const char* SourceName(Source source) { return source == Source::kVgm ? "Vgm" : "Spc"; }

@@ -40,6 +40,8 @@ std::string ConvertWithBrevox(const testing::TempDirectory& directory, const std
 
 // Writes `bytes` to `path`; false on failure.
 bool WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// The whole file at `path`; empty when it cannot be read.
+std::vector<std::uint8_t> ReadBytes(const std::string& path);
 
 // Sample index of `seconds` at kRate.
 std::uint32_t At(double seconds);

@@ -11,6 +11,7 @@
 #include "analysis.h"
 #include "harness.h"
 #include "music_score.h"
+#include "support/corpus.h"
 #include "wav_reader.h"
 
 namespace brevox::audio {
@@ -33,8 +34,7 @@ constexpr double kPlaysItsNotes = 0.4;
 // The song NAME.vgm or NAME.vgz in the corpus folder `folder`; empty when neither exists.
 std::string CorpusSong(const std::string& folder, const std::string& name) {
   for (const char* extension : {".vgm", ".vgz"}) {
-    std::string path = std::string(BREVOX_CORPUS_DIR) + "/";
-    path.append(folder).append("/").append(name).append(extension);
+    const std::string path = testing::CorpusFile(folder + "/" + name + extension);
     if (std::filesystem::is_regular_file(path)) return path;
   }
   return {};
@@ -71,7 +71,7 @@ MusicScore ScoreSpc(const std::string& folder, const std::string& name) {
 
 // Why the real-music tests cannot run here, or empty when they can.
 std::string MissingFolder() {
-  if (!std::filesystem::is_directory(BREVOX_CORPUS_DIR)) return std::string("no corpus at ") + BREVOX_CORPUS_DIR;
+  if (!std::filesystem::is_directory(testing::CorpusDir())) return "no corpus at " + testing::CorpusDir();
   if (!std::filesystem::is_directory(BREVOX_REFERENCE_AUDIO_DIR)) {
     return std::string("no reference renderings at ") + BREVOX_REFERENCE_AUDIO_DIR;
   }

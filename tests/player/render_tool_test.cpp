@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -18,11 +16,6 @@ namespace {
 using testing::ProcessResult;
 using testing::RunProcess;
 using testing::TempDirectory;
-
-std::vector<std::uint8_t> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::uint32_t Le(const std::vector<std::uint8_t>& b, std::uint32_t at, std::uint32_t size) {
   std::uint32_t v = 0;

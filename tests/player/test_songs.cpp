@@ -183,19 +183,16 @@ std::vector<std::uint8_t> SlowPeriodicNoiseSong() {
   VgmWriter vgm = Silent();
   vgm.Tone(2, kSlowNoisePeriod);
   double at = 0;
-  const auto wait_until = [&](double seconds) {
-    vgm.Wait(static_cast<std::uint32_t>((seconds - at) * kVgmRate));
-    at = seconds;
-  };
   for (const double write : kNoiseWriteSeconds) {
     if (at < kTone2RewriteSeconds && kTone2RewriteSeconds < write) {
-      wait_until(kTone2RewriteSeconds);
+      vgm.WaitUntil(kTone2RewriteSeconds);
       vgm.Tone(2, kSlowNoisePeriod);
     }
-    wait_until(write);
+    vgm.WaitUntil(write);
     vgm.Noise(0x3).Attenuation(3, 0);
+    at = write;
   }
-  wait_until(1.6);
+  vgm.WaitUntil(1.6);
   return vgm.Build();
 }
 

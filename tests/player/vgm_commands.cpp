@@ -24,14 +24,8 @@ std::uint32_t CommandLength(const std::vector<std::uint8_t>& vgm, std::uint32_t 
 bool ReadsWhole(const std::vector<std::uint8_t>& vgm) {
   std::uint32_t at = DataStart(vgm);
   std::uint64_t waited = 0;
-  for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0 && length <= vgm.size() - at; at += length) {
-    const std::uint8_t c = vgm[at];
-    if (c == 0x61) waited += vgm[at + 1] | vgm[at + 2] << 8;
-    if (c == 0x62) waited += 735;
-    if (c == 0x63) waited += 882;
-    if (c >= 0x70 && c <= 0x8F) waited += (c & 0x0F) + (c < 0x80 ? 1 : 0);
-  }
-  return !vgm.empty() && at == vgm.size() - 1 && vgm[at] == 0x66 && waited == ReadLe32(vgm, 0x18);
+  for (std::uint32_t length; (length = CommandLength(vgm, at)) != 0; at += length) waited += WaitSamples(&vgm[at]);
+  return !vgm.empty() && at == vgm.size() - 1 && vgm[at] == kEndOfData && waited == ReadLe32(vgm, kTotalSamplesField);
 }
 
 std::vector<std::uint8_t> PsgPart(const std::vector<std::uint8_t>& vgm) {

@@ -14,11 +14,8 @@ namespace brevox::audio {
 constexpr std::uint32_t kPsgClock = 3579545;
 constexpr std::uint32_t kVgmRate = 44100;
 
-// Header fields of the FM chips' clocks (a chip whose clock is 0 is absent), and the
-// clocks that the consoles and computers used.
-constexpr std::uint32_t kYm2413ClockField = 0x10;
-constexpr std::uint32_t kYm2612ClockField = 0x2C;
-constexpr std::uint32_t kYm2151ClockField = 0x30;
+// The FM chips' clocks as the consoles and computers used them (the header's fields for
+// them are in format/vgm_header.h; a chip whose clock is 0 is absent).
 constexpr std::uint32_t kYm2413Clock = 3579545;
 constexpr std::uint32_t kYm2612Clock = 7670453;  // NTSC Mega Drive
 constexpr std::uint32_t kYm2151Clock = 3579545;

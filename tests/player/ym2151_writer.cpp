@@ -1,9 +1,11 @@
 #include "ym2151_writer.h"
 
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace brevox::audio {
 namespace {
 
-constexpr std::uint8_t kWrite = 0x54;
 constexpr std::uint8_t kKeyRegister = 0x08;
 constexpr std::uint8_t kRoutingRegister = 0x20;
 constexpr std::uint8_t kKeyCodeRegister = 0x28;
@@ -22,7 +24,7 @@ Ym2151Writer::Ym2151Writer(VgmWriter& vgm, std::uint32_t clock) : vgm_(vgm) {
 }
 
 Ym2151Writer& Ym2151Writer::Write(std::uint8_t reg, std::uint8_t value) {
-  vgm_.Raw({kWrite, reg, value});
+  vgm_.Raw({kYm2151Write, reg, value});
   return *this;
 }
 

@@ -1,9 +1,11 @@
 #include "ym2413_writer.h"
 
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace brevox::audio {
 namespace {
 
-constexpr std::uint8_t kWrite = 0x51;
 constexpr std::uint8_t kRhythmRegister = 0x0E;
 constexpr std::uint8_t kRhythmOn = 0x20;
 constexpr std::uint8_t kFnumberRegister = 0x10;
@@ -25,7 +27,7 @@ Ym2413Writer::Ym2413Writer(VgmWriter& vgm, std::uint32_t clock) : vgm_(vgm) {
 }
 
 Ym2413Writer& Ym2413Writer::Write(std::uint8_t reg, std::uint8_t value) {
-  vgm_.Raw({kWrite, reg, value});
+  vgm_.Raw({kYm2413Write, reg, value});
   return *this;
 }
 

@@ -1,9 +1,11 @@
 #include "ym2612_writer.h"
 
+#include "format/vgm_commands.h"
+#include "format/vgm_header.h"
+
 namespace brevox::audio {
 namespace {
 
-constexpr std::uint8_t kPort0Write = 0x52;
 constexpr std::uint8_t kDacRegister = 0x2A;
 constexpr std::uint8_t kDacEnableRegister = 0x2B;
 constexpr std::uint8_t kKeyRegister = 0x28;
@@ -27,7 +29,7 @@ Ym2612Writer::Ym2612Writer(VgmWriter& vgm, std::uint32_t clock) : vgm_(vgm) {
 }
 
 Ym2612Writer& Ym2612Writer::Write(std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-  vgm_.Raw({static_cast<std::uint8_t>(kPort0Write + (port & 1)), reg, value});
+  vgm_.Raw({static_cast<std::uint8_t>(kYm2612Port0Write + (port & 1)), reg, value});
   return *this;
 }
 
@@ -76,7 +78,7 @@ Ym2612Writer& Ym2612Writer::Pan(std::uint8_t channel, bool left, bool right) {
 Ym2612Writer& Ym2612Writer::Dac(bool enabled) { return Write(0, kDacEnableRegister, enabled ? 0x80 : 0x00); }
 
 Ym2612Writer& Ym2612Writer::PcmBlock(const std::vector<std::uint8_t>& samples) {
-  std::vector<std::uint8_t> block = {0x67, 0x66, 0x00};
+  std::vector<std::uint8_t> block = {kDataBlock, 0x66, kYm2612PcmBlockType};
   AppendLe(block, static_cast<std::uint32_t>(samples.size()), 4);
   block.insert(block.end(), samples.begin(), samples.end());
   vgm_.Raw(block);
@@ -84,14 +86,14 @@ Ym2612Writer& Ym2612Writer::PcmBlock(const std::vector<std::uint8_t>& samples) {
 }
 
 Ym2612Writer& Ym2612Writer::Seek(std::uint32_t offset) {
-  std::vector<std::uint8_t> seek = {0xE0};
+  std::vector<std::uint8_t> seek = {kPcmSeek};
   AppendLe(seek, offset, 4);
   vgm_.Raw(seek);
   return *this;
 }
 
 Ym2612Writer& Ym2612Writer::DacWrite(std::uint8_t samples) {
-  vgm_.Raw({static_cast<std::uint8_t>(0x80 | (samples & 15))}, samples & 15);
+  vgm_.Raw({static_cast<std::uint8_t>(kDacWriteFirst | (samples & 15))}, samples & 15);
   return *this;
 }
 

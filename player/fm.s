@@ -49,9 +49,15 @@ key_change:
 .on:
     BNE key_unchanged
     MOV A,#F_KEY | F_KON
-; fm_mark: X = channel, A = flags to add; the FM part has something to flush. Keeps Y.
+; fm_mark: X = channel, A = flags to add; the FM part has something to flush. Keeps Y
+; and the carry. A released channel is not marked: its next key-on loads everything anew,
+; and songs rewrite patches between notes, so its marks would only cost time.
 fm_mark:
     OR A,!ch_flags+X
+    PUSH A
+    AND A,#F_KEY
+    POP A                         ; (the flags of the AND stay)
+    BEQ key_unchanged
 ; fm_store: the same with A = the channel's new flags.
 fm_store:
     MOV !ch_flags+X,A

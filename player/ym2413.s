@@ -216,16 +216,24 @@ opll_patch:
     MOV w_wave,A
     RET
 
-; opll_attack: A = a register with a 4-bit rate in bits 7-4; returns R = 4 * rate + 6 +
-; the key scaling (at most 63), 0 for rate 0. opll_decay: the same for bits 3-0. Both keep
-; X and Y.
+; opll_decay: A = a register with a 4-bit rate in bits 3-0; returns the rate on the
+; YM2612's scale: R = 4 * rate + 6 + the key scaling (at most 63), 0 for rate 0; the
+; YM2413's decays run as fast as the YM2612's 6 higher. opll_attack: the same for bits 7-4,
+; where the YM2413 is as fast as the YM2612 9 higher. Both keep X and Y.
 opll_attack:
     XCN A
+    AND A,#$0F
+    BEQ opll_rate_done
+    ASL A
+    ASL A
+    ADC A,#9 - 6                  ; (carry clear)
+    BRA opll_decay_scaled
 opll_decay:
     AND A,#$0F
     BEQ opll_rate_done
     ASL A
     ASL A
+opll_decay_scaled:
     ADC A,#6                      ; (carry clear)
     JMP scaled_rate
 opll_rate_done:

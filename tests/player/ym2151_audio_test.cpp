@@ -46,6 +46,15 @@ TEST(Ym2151, KeyOnAndKeyOffEdgesAreOnTime) {
   ExpectKeyEdges(r, 1.0, 2.0, "key");
 }
 
+// 432 writes to released channels in the 300 ms before a key-on: a player that worked
+// on every write's channel as if it sounded (a waveform lookup and a pitch each) would
+// still be busy with them at the key-on, hundreds of milliseconds late.
+TEST(Ym2151, PatchesWrittenBetweenNotesLeaveTheNextKeyOnOnTime) {
+  const Rendering r = Render(OpmPatchesBetweenNotesSong(), 2.5);
+  ASSERT_EQ(r.error, "");
+  ExpectKeyEdges(r, 1.0, 2.0, "key after patch writes");
+}
+
 // Register 0x08 keys each operator by its own bit (M1, C1, M2, C2 in bits 3-6): with all
 // four operators carriers at distinct multiples, keying one sounds only its partial.
 // Disabled: the player keys a YM2151 channel as a whole, while any of its operator bits
@@ -72,7 +81,8 @@ TEST(Ym2151, RlBitsRouteEachChannelToItsSide) {
 // Every generated song reads command by command, by the VGM format's lengths, to its end
 // command, and its waits add up to its header's length.
 TEST(Ym2151Songs, ReadWholeByTheFormatsCommandLengths) {
-  const std::vector<std::uint8_t> songs[] = {OpmPitchSong(), OpmLevelSong(), OpmKeySong(), OpmOperatorKeySong(), OpmPanSong()};
+  const std::vector<std::uint8_t> songs[] = {OpmPitchSong(),       OpmLevelSong(), OpmKeySong(), OpmPatchesBetweenNotesSong(),
+                                             OpmOperatorKeySong(), OpmPanSong()};
   for (std::uint32_t s = 0; s < std::size(songs); ++s) EXPECT_TRUE(ReadsWhole(songs[s])) << "song " << s;
 }
 

@@ -65,6 +65,44 @@ std::vector<std::uint8_t> OpmKeySong() {
   return vgm.Build();
 }
 
+std::vector<std::uint8_t> OpmPatchesBetweenNotesSong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  for (std::uint8_t channel = 0; channel < 8; ++channel) {
+    Prepare(opm, channel, Sine(127), kOpmEdgePitch);
+    opm.Key(channel);
+  }
+  vgm.WaitUntil(kReleasedAt);
+  for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
+  vgm.WaitUntil(kBetweenNotesStart);
+  // Per pass, the value of each operator register block (0x40 DT1/MUL ... 0xE0 D1L/RR),
+  // then of 0x20 (both sides kept), 0x28 and 0x30: every write changes the register.
+  constexpr std::uint8_t kOperatorValues[2][6] = {{0x02, 0x30, 0x1E, 0x03, 0x01, 0x1E},
+                                                  {0x13, 0x20, 0x5F, 0x05, 0x42, 0x2F}};
+  constexpr std::uint8_t kChannelValues[2][3] = {{0xC5, 0x3A, 0x10}, {0xFC, 0x4E, 0x80}};
+  for (std::uint32_t pass = 0; pass < 2; ++pass) {
+    for (std::uint8_t channel = 0; channel < 8; ++channel) {
+      for (std::uint8_t block = 0; block < 6; ++block) {
+        for (std::uint8_t op = 0; op < 4; ++op) {
+          opm.Write(static_cast<std::uint8_t>(0x40 + 0x20 * block + 8 * op + channel), kOperatorValues[pass][block]);
+          vgm.Wait(kBetweenNotesSpacing);
+        }
+      }
+      for (std::uint8_t reg = 0; reg < 3; ++reg) {
+        opm.Write(static_cast<std::uint8_t>(0x20 + 8 * reg + channel), kChannelValues[pass][reg]);
+        vgm.Wait(kBetweenNotesSpacing);
+      }
+    }
+  }
+  Prepare(opm, 2, Sine(), kOpmEdgePitch);
+  vgm.WaitUntil(1.0);
+  opm.Key(2);
+  vgm.WaitUntil(2.0);
+  opm.KeyOff(2);
+  vgm.WaitUntil(2.5);
+  return vgm.Build();
+}
+
 std::vector<std::uint8_t> OpmOperatorKeySong() {
   VgmWriter vgm = Silent();
   Ym2151Writer opm(vgm);

@@ -57,6 +57,16 @@ constexpr double kKeyedSlotSeconds = 0.5;
 constexpr double kKeyedSeconds = 0.4;
 std::vector<std::uint8_t> OpmOperatorKeySong();
 
+// Songs rewrite patches while their channels are released. All eight channels sound a
+// silent note (TL 127) until kReleasedAt, then two passes of kBetweenNotesWrites register
+// writes, kBetweenNotesSpacing samples apart from kBetweenNotesStart, change every
+// operator register, connection and pitch of every channel; then kOpmEdgePitch on channel
+// 2 is keyed on at 1 s and off at 2 s, as in OpmKeySong, and the song ends at 2.5 s.
+constexpr double kReleasedAt = 0.3;
+constexpr double kBetweenNotesStart = 0.65;
+constexpr std::uint32_t kBetweenNotesSpacing = 30;
+std::vector<std::uint8_t> OpmPatchesBetweenNotesSong();
+
 // For one second, channel 0 at kOpmLeftPitch routed left only (RL bits 01) and channel 5
 // at kOpmRightPitch right only (10).
 constexpr OpmPitch kOpmLeftPitch = {4, 10, 0, 1};  // 440 Hz

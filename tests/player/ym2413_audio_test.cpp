@@ -83,6 +83,28 @@ TEST(Ym2413, KeyOnAndKeyOffEdgesAreOnTime) {
   ExpectKeyEdges(r, 1.0, 2.0, "key");
 }
 
+// The player maps both chips' rates onto one envelope table: a YM2413 attack and a
+// YM2612 attack that the chips take about as long over (30.9 and 32.7 ms) must rise alike,
+// to half power within 25% of each other's time.
+TEST(Ym2413, AttackRisesLikeTheYm2612AttackOfTheSameLength) {
+  const std::vector<std::uint8_t> songs[2] = {OpllAttackSong(), FmAttackYardstickSong()};
+  const char* names[2] = {"YM2413 attack rate 4, R 27", "YM2612 attack rate 17, R 36"};
+  double rise[2] = {0, 0};
+  for (std::uint32_t i = 0; i < 2; ++i) {
+    const Rendering r = Render(songs[i], kAttackKeyOff);
+    ASSERT_EQ(r.error, "");
+    const double held = Rms(r.mono, At(kAttackKeyOn + 0.25), At(0.2));
+    ASSERT_GT(held, 0.01) << names[i] << ": the note is (nearly) silent";
+    const std::vector<LevelEdge> edges = LevelEdges(r.mono, kRate, kEdgeWindow, held);
+    ASSERT_FALSE(edges.empty()) << names[i];
+    ASSERT_TRUE(edges[0].rising) << names[i];
+    rise[i] = edges[0].seconds - kAttackKeyOn;
+    std::printf("%s: half power %.1f ms after the key-on\n", names[i], 1000 * rise[i]);
+  }
+  ASSERT_GT(rise[1], 0);
+  EXPECT_NEAR(rise[0] / rise[1], 1.0, 0.25);
+}
+
 // Released, a sustained-type instrument falls at its release rate (9 here), or at the
 // chip's slow rate 5 when the sustain bit is set: several times longer.
 TEST(Ym2413, SustainBitLengthensTheRelease) {
@@ -134,8 +156,8 @@ TEST(Ym2413, RhythmModeSoundsEachDrum) {
 // Every generated song reads command by command, by the VGM format's lengths, to its end
 // command, and its waits add up to its header's length.
 TEST(Ym2413Songs, ReadWholeByTheFormatsCommandLengths) {
-  const std::vector<std::uint8_t> songs[] = {OpllPitchSong(), RomInstrumentSong(), OpllVolumeSong(), OpllKeySong(), SustainSong(),
-                                             RhythmSong()};
+  const std::vector<std::uint8_t> songs[] = {OpllPitchSong(), RomInstrumentSong(), OpllVolumeSong(), OpllKeySong(),
+                                             OpllAttackSong(), FmAttackYardstickSong(), SustainSong(), RhythmSong()};
   for (std::uint32_t s = 0; s < std::size(songs); ++s) EXPECT_TRUE(ReadsWhole(songs[s])) << "song " << s;
 }
 

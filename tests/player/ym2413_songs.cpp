@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "test_songs.h"
+#include "ym2612_songs.h"
+#include "ym2612_writer.h"
 
 namespace brevox::audio {
 namespace {
@@ -67,6 +69,30 @@ std::vector<std::uint8_t> OpllKeySong() {
   vgm.WaitUntil(2.0);
   opll.KeyOff(3);
   vgm.WaitUntil(2.5);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> OpllAttackSong() {
+  VgmWriter vgm = Silent();
+  Ym2413Writer opll(vgm);
+  opll.CustomInstrument(kAttackInstrument).Instrument(0, 0);
+  vgm.WaitUntil(kAttackKeyOn);
+  opll.Note(0, kAttackPitch.block, kAttackPitch.fnumber);
+  vgm.WaitUntil(kAttackKeyOff);
+  opll.KeyOff(0);
+  return vgm.Build();
+}
+
+std::vector<std::uint8_t> FmAttackYardstickSong() {
+  VgmWriter vgm = Silent();
+  Ym2612Writer fm(vgm);
+  FmPatch patch = SinePatch();
+  patch.operators[3].attack_rate = 17;
+  fm.Patch(0, patch).Pan(0, true, true).Frequency(0, 5, 1120);  // 910 Hz, key code 22
+  vgm.WaitUntil(kAttackKeyOn);
+  fm.Key(0);
+  vgm.WaitUntil(kAttackKeyOff);
+  fm.KeyOff(0);
   return vgm.Build();
 }
 

@@ -79,6 +79,18 @@ std::vector<std::uint8_t> OpllVolumeSong();
 constexpr OpllPitch kOpllEdgePitch = {6, 290};  // 1760 Hz
 std::vector<std::uint8_t> OpllKeySong();
 
+// The YM2413 counts its envelope rates on a scale of its own. kAttackInstrument's carrier
+// rises at attack rate 4 with key scaling (KSR), so R = 27 on block 5 with F-number bit 8
+// set: 30.9 ms to full level on the chip. OpllAttackSong keys it from kAttackKeyOn to
+// kAttackKeyOff on channel 0; FmAttackYardstickSong keys a YM2612 sine at attack rate 17
+// on block 5 alike, R = 36: 32.7 ms on that chip, the nearest the YM2612 comes.
+constexpr OpllInstrument kAttackInstrument = {0x21, 0x31, 0x3F, 0x00, 0xF0, 0x40, 0x0F, 0x0F};
+constexpr OpllPitch kAttackPitch = {5, 300};  // 910 Hz
+constexpr double kAttackKeyOn = 0.5;
+constexpr double kAttackKeyOff = 1.0;
+std::vector<std::uint8_t> OpllAttackSong();
+std::vector<std::uint8_t> FmAttackYardstickSong();
+
 // kSineInstrument with release rate 9 on channel 1 at 440 Hz: keyed from 0 to
 // kReleaseKeyOff[0] without the sustain bit, from kSustainKeyOn to kReleaseKeyOff[1] with
 // it; the song ends at kReleaseSongEnd.

@@ -192,10 +192,11 @@ TEST_P(Ym2612, TheEightLoudestOfTenNotesSoundAndNothingSticks) {
   }
 }
 
-// Disabled: the player does not keep up with 9000 patch writes a second. Each wait that
-// follows a patch change reloads the channel and looks its waveform up, which costs about
-// three times the sound CPU's time at this rate: the first note comes 180 ms late, and
-// the lag grows.
+// Disabled: the player does not keep up with 9000 writes a second. The writes alone
+// (reading, dispatch, copy and mark: about 100 sound-CPU cycles each) take more than half
+// of its time, and the keyed channel's level change every 2 ms reloads the channel and
+// looks its waveform up: the first note comes 128 ms late, and the lag grows (1.25 s by
+// the sixth edge). It needs a write path about twice as fast.
 TEST_P(Ym2612, DISABLED_KeyEdgesStayOnTimeUnder9000RegisterWritesASecond) {
   const Rendering r = Render(DenseSong(), kDenseSeconds);
   static_assert(DenseNoteOn(kDenseNotes - 1) + kDenseNoteSeconds < kDenseSeconds, "the last note must end in time");

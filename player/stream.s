@@ -42,13 +42,19 @@ entry:
     MOV A,[ptr]+Y
     INC Y
     MOV cmd,A
-    ; Commands by range: $4F-$67 through a table, the short waits directly, the YM2612
-    ; DAC's commands skipped (the DAC is not played); every other byte is a one-byte
-    ; command that does nothing.
+    ; Commands by range: $4F-$54 and $61-$67 through a table, the short waits directly,
+    ; the YM2612 DAC's commands skipped (the DAC is not played); every other byte is a
+    ; one-byte command that does nothing.
     CMP A,#$68
     BCS .high
     SBC A,#$4F-1                  ; (carry clear) A - $4F
-    BCC next
+    CMP A,#6
+    BCC .handler                  ; $4F-$54: entries 0-5
+    SBC A,#$61-$4F                ; (carry set) $61-$67: 0-6, anything else above
+    CMP A,#7
+    BCS next
+    ADC A,#6                      ; (carry clear) entries 6-12
+.handler:
     ASL A
     MOV X,A
     JMP [!low_handlers+X]
@@ -200,13 +206,11 @@ due:
 
 
 
-; Handlers of $4F-$67; each continues at next.
+; Handlers of $4F-$54 and $61-$67; each continues at next.
 low_handlers:
-    .dw cmd_stereo                                      ; $4F
-    .dw next, cmd_ym2413, cmd_ym2612_0, cmd_ym2612_1    ; $50-$53
-    .dw cmd_ym2151, next, next, next                    ; $54-$57
-    .dw next, next, next, next, next, next, next, next  ; $58-$5F
-    .dw next, cmd_wait, cmd_wait735, cmd_wait882        ; $60-$63
+    .dw cmd_stereo, next, cmd_ym2413, cmd_ym2612_0      ; $4F-$52
+    .dw cmd_ym2612_1, cmd_ym2151                        ; $53-$54
+    .dw cmd_wait, cmd_wait735, cmd_wait882              ; $61-$63
     .dw next, next, cmd_end, cmd_data                   ; $64-$67
 dac_operands:                     ; operand bytes of $90-$95 and $E0
     .db 4, 4, 5, 10, 1, 4, 4
@@ -224,12 +228,12 @@ cmd_data:
     TCALL T_NORMALIZE
     MOV Y,#2
     MOV A,[ptr]+Y
-    MOV tmp,A
+    PUSH A
     INC Y
     MOV A,[ptr]+Y
-    MOV tmp+1,A
-    MOVW YA,ptr
-    ADDW YA,tmp
+    MOV Y,A
+    POP A
+    ADDW YA,ptr
     MOVW ptr,YA
     MOV Y,#6
     JMP next

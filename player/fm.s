@@ -378,6 +378,10 @@ load_operators:
     MOV w_cyc2+X,A
     TCALL T_NEXT_REGISTER
     AND A,#$7F
+    ASL op_keys                   ; an operator that is not keyed is silent
+    BCC .keyed
+    MOV A,#$7F
+.keyed:
     MOV w_tl+X,A
     TCALL T_NEXT_REGISTER            ; key scaling: key code >> (3 - KS)
     MOV ks_add,key_code

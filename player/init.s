@@ -43,8 +43,8 @@ read_header:
     BCC .loop
     MOVW heap_end,YA
     SET1 chips.0
-    MOV A,#lo(OPM)
-    MOV Y,#hi(OPM)
+    MOV A,#lo(OPM_KEYS)
+    MOV Y,#hi(OPM_KEYS)
     CMPW YA,heap
     BCC .loop
     MOVW heap_end,YA

@@ -139,7 +139,10 @@ slot        = w_d1l + 4
 slot_ptr    = slot + 1            ; word
 slot_next   = slot_ptr + 2
 queued      = slot_next + 1       ; slots waiting to be made
-dp_end      = queued + 1
+; load_operators: operators not keyed, from operator 4 down in bits 7-4 (then 0: every
+; operator keyed, as for the YM2612)
+op_keys     = queued + 1
+dp_end      = op_keys + 1
 RUNTIME_DP_END = $F0
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 

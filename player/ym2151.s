@@ -5,13 +5,15 @@
 ; 24: operators 1, 3, 2, 4), and the connection is the YM2612's algorithm. A write marks its
 ; channel (register & 7): C2's TL in connections 0-3 (the only carrier) the level, the key
 ; code, fraction and LFO sensitivities the pitch, any other the patch (which brings the level
-; too). Register $08 keys a channel while any of its operator bits is set.
+; too). Register $08 keys a channel while any of its operator bits is set; the operators
+; whose bits are clear stay silent in its note (OPM_KEYS keeps each channel's bits).
 ;
 ; Pitch: the key code's octave and note code index a table of octave 7's pitches (each of
 ; the 4 unused codes sounds as the note after it), the key fraction (1/64 of a semitone)
 ; raises it by up to a semitone, and the octave scales it; all at 3579545 Hz, times the
 ; clock's ratio (kf_opm / 32768).
 OPM = OPN0 - $E0                  ; register r at OPM - $20 + r
+OPM_KEYS = OPM - 8                ; channel c's register $08 bits 6-3 at OPM_KEYS + c
 .assert ((OPM - $20) & 7) == 0, "a channel's registers are OPM - $20 + register + channel"
 .assert F_PATCH == 8, "cmd_ym2151 makes F_PATCH from the connection's bit 2"
 
@@ -41,6 +43,10 @@ load_opm:
     MOV key_code,A
     MOV op_first,#$40
     MOV op_step,#$20
+    MOV A,!OPM_KEYS+X             ; bits 6-3: C2, M2, C1, M1, operators 4-1
+    ASL A
+    EOR A,#$F0
+    MOV op_keys,A
     JMP load_operators
 
 ; pitch_opm: pitch64 of YM2151 channel `sub`: octave 7's pitch of its note code, raised by
@@ -106,6 +112,9 @@ opm_write:
     MOV X,A
     POP A
     AND A,#$78
+    BEQ .key                      ; (a key-off releases the operators that sounded)
+    MOV !OPM_KEYS-CH_OPM+X,A
+.key:
     JMP fm_key
 .store:
     CMP A,!OPM-$20+X

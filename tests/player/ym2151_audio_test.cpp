@@ -57,9 +57,7 @@ TEST(Ym2151, PatchesWrittenBetweenNotesLeaveTheNextKeyOnOnTime) {
 
 // Register 0x08 keys each operator by its own bit (M1, C1, M2, C2 in bits 3-6): with all
 // four operators carriers at distinct multiples, keying one sounds only its partial.
-// Disabled: the player keys a YM2151 channel as a whole, while any of its operator bits
-// is set, so an operator keyed alone sounds the whole patch (at the carrier's pitch).
-TEST(Ym2151, DISABLED_KeyOnBitsSoundTheirOwnOperators) {
+TEST(Ym2151, KeyOnBitsSoundTheirOwnOperators) {
   const Rendering r = Render(OpmOperatorKeySong(), 4 * kKeyedSlotSeconds);
   ASSERT_EQ(r.error, "");
   const char* names[4] = {"M1", "C1", "M2", "C2"};

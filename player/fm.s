@@ -10,7 +10,8 @@
 ;            its pitch. The channel takes a voice (voices.s) and keys it on.
 ;   pitch    only the pitch is computed again (a new frequency on a sounding note).
 ;   level    only the level (a carrier's TL, the volume or the pan).
-;   patch    the waveform too (a modulator, the algorithm, a multiple).
+;   patch    the waveform too (a modulator, the algorithm, a multiple); while the player
+;            is behind the song, the level alone (the timbre changes at the next key-on).
 ;   key-off  the voice's envelope switches to the release, GAIN decreasing at the rate
 ;            closest to the carrier's release rate.
 ;
@@ -91,10 +92,6 @@ fm_channel:
     MOV !ch_flags+X,A
     MOV A,!ch_voice+X
     MOV voice,A
-    CMP X,#CH_HH                  ; a noise drum's sound and pitch are its own
-    BCC .melodic
-    AND events,#$FF - F_PATCH - F_PITCH
-.melodic:
     BBC events.1,.sounding        ; F_KON
     TCALL T_LOAD_CHANNEL
     MOV alloc_level,note_vol
@@ -113,6 +110,8 @@ fm_channel:
     AND A,#F_PATCH | F_LEVEL | F_KOFF
     BEQ .pitch
     TCALL T_LOAD_CHANNEL
+    BBC owed+2.7,.loaded          ; behind the song (owed < 0), a sounding note keeps its
+    CLR1 events.3                 ; waveform: a new one costs the time that the notes need
 .loaded:
     CALL apply_level
     BBC events.3,.pitch           ; F_PATCH

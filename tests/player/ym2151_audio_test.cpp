@@ -55,6 +55,16 @@ TEST(Ym2151, PatchesWrittenBetweenNotesLeaveTheNextKeyOnOnTime) {
   ExpectKeyEdges(r, 1.0, 2.0, "key after patch writes");
 }
 
+// 216 writes to sounding notes, 3.6 ms apart, in the 0.8 s before a key-on: a new
+// waveform for each costs more than that, so behind the song a sounding note keeps its
+// waveform and the player catches up (with a new waveform for every write the key-on
+// came 333 ms late).
+TEST(Ym2151, PatchesRewrittenUnderSoundingNotesLeaveTheNextKeyOnOnTime) {
+  const Rendering r = Render(OpmPatchesUnderNotesSong(), 2.5);
+  ASSERT_EQ(r.error, "");
+  ExpectKeyEdges(r, 1.0, 2.0, "key after patch writes under notes");
+}
+
 // Register 0x08 keys each operator by its own bit (M1, C1, M2, C2 in bits 3-6): with all
 // four operators carriers at distinct multiples, keying one sounds only its partial.
 TEST(Ym2151, KeyOnBitsSoundTheirOwnOperators) {
@@ -79,8 +89,9 @@ TEST(Ym2151, RlBitsRouteEachChannelToItsSide) {
 // Every generated song reads command by command, by the VGM format's lengths, to its end
 // command, and its waits add up to its header's length.
 TEST(Ym2151Songs, ReadWholeByTheFormatsCommandLengths) {
-  const std::vector<std::uint8_t> songs[] = {OpmPitchSong(),       OpmLevelSong(), OpmKeySong(), OpmPatchesBetweenNotesSong(),
-                                             OpmOperatorKeySong(), OpmPanSong()};
+  const std::vector<std::uint8_t> songs[] = {OpmPitchSong(),         OpmLevelSong(),       OpmKeySong(),
+                                             OpmPatchesBetweenNotesSong(), OpmPatchesUnderNotesSong(), OpmOperatorKeySong(),
+                                             OpmPanSong()};
   for (std::uint32_t s = 0; s < std::size(songs); ++s) EXPECT_TRUE(ReadsWhole(songs[s])) << "song " << s;
 }
 

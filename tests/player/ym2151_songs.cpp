@@ -65,35 +65,52 @@ std::vector<std::uint8_t> OpmKeySong() {
   return vgm.Build();
 }
 
-std::vector<std::uint8_t> OpmPatchesBetweenNotesSong() {
+namespace {
+
+struct PatchBurst {
+  double key_off;  // the eight notes' release
+  std::uint32_t passes;
+  double start;
+  std::uint32_t spacing;  // samples from one write to the next
+};
+
+std::vector<std::uint8_t> PatchBurstSong(const PatchBurst& burst) {
   VgmWriter vgm = Silent();
   Ym2151Writer opm(vgm);
   for (std::uint8_t channel = 0; channel < 8; ++channel) {
     Prepare(opm, channel, Sine(127), kOpmEdgePitch);
     opm.Key(channel);
   }
-  vgm.WaitUntil(kReleasedAt);
-  for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
-  vgm.WaitUntil(kBetweenNotesStart);
+  const bool released_first = burst.key_off < burst.start;
+  if (released_first) {
+    vgm.WaitUntil(burst.key_off);
+    for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
+  }
+  vgm.WaitUntil(burst.start);
   // Per pass, the value of each operator register block (0x40 DT1/MUL ... 0xE0 D1L/RR),
-  // then of 0x20 (both sides kept), 0x28 and 0x30: every write changes the register.
-  constexpr std::uint8_t kOperatorValues[2][6] = {{0x02, 0x30, 0x1E, 0x03, 0x01, 0x1E},
-                                                  {0x13, 0x20, 0x5F, 0x05, 0x42, 0x2F}};
+  // then of 0x20 (both sides kept), 0x28 and 0x30.
+  constexpr std::uint8_t kOperatorValues[2][6] = {{0x02, 0x60, 0x1E, 0x03, 0x01, 0x1E},
+                                                  {0x13, 0x50, 0x5F, 0x05, 0x42, 0x2F}};
   constexpr std::uint8_t kChannelValues[2][3] = {{0xC5, 0x3A, 0x10}, {0xFC, 0x4E, 0x80}};
-  for (std::uint32_t pass = 0; pass < 2; ++pass) {
+  for (std::uint32_t pass = 0; pass < burst.passes; ++pass) {
     for (std::uint8_t channel = 0; channel < 8; ++channel) {
       for (std::uint8_t block = 0; block < 6; ++block) {
         for (std::uint8_t op = 0; op < 4; ++op) {
-          opm.Write(static_cast<std::uint8_t>(0x40 + 0x20 * block + 8 * op + channel), kOperatorValues[pass][block]);
-          vgm.Wait(kBetweenNotesSpacing);
+          opm.Write(static_cast<std::uint8_t>(0x40 + 0x20 * block + 8 * op + channel), kOperatorValues[pass % 2][block]);
+          vgm.Wait(burst.spacing);
         }
       }
       for (std::uint8_t reg = 0; reg < 3; ++reg) {
-        opm.Write(static_cast<std::uint8_t>(0x20 + 8 * reg + channel), kChannelValues[pass][reg]);
-        vgm.Wait(kBetweenNotesSpacing);
+        opm.Write(static_cast<std::uint8_t>(0x20 + 8 * reg + channel), kChannelValues[pass % 2][reg]);
+        vgm.Wait(burst.spacing);
       }
     }
   }
+  if (!released_first) {
+    vgm.WaitUntil(burst.key_off);
+    for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
+  }
+  vgm.WaitUntil(kTestNotePrepared);  // channel 2's release over
   Prepare(opm, 2, Sine(), kOpmEdgePitch);
   vgm.WaitUntil(1.0);
   opm.Key(2);
@@ -102,6 +119,12 @@ std::vector<std::uint8_t> OpmPatchesBetweenNotesSong() {
   vgm.WaitUntil(2.5);
   return vgm.Build();
 }
+
+}  // namespace
+
+std::vector<std::uint8_t> OpmPatchesBetweenNotesSong() { return PatchBurstSong({0.3, 2, 0.65, 30}); }
+
+std::vector<std::uint8_t> OpmPatchesUnderNotesSong() { return PatchBurstSong({kSoundingKeyOff, 1, 0, 160}); }
 
 std::vector<std::uint8_t> OpmOperatorKeySong() {
   VgmWriter vgm = Silent();

@@ -57,15 +57,22 @@ constexpr double kKeyedSlotSeconds = 0.5;
 constexpr double kKeyedSeconds = 0.4;
 std::vector<std::uint8_t> OpmOperatorKeySong();
 
-// Songs rewrite patches while their channels are released. All eight channels sound a
-// silent note (TL 127) until kReleasedAt, then two passes of kBetweenNotesWrites register
-// writes, kBetweenNotesSpacing samples apart from kBetweenNotesStart, change every
-// operator register, connection and pitch of every channel; then kOpmEdgePitch on channel
-// 2 is keyed on at 1 s and off at 2 s, as in OpmKeySong, and the song ends at 2.5 s.
-constexpr double kReleasedAt = 0.3;
-constexpr double kBetweenNotesStart = 0.65;
-constexpr std::uint32_t kBetweenNotesSpacing = 30;
+// Songs rewrite patches between notes and under them. All eight channels sound a silent
+// note (TL 127); passes of register writes (kBurstWrites a pass: every operator register,
+// connection and pitch of every channel, each write changing its register, the notes 60
+// dB down or more) follow, one write every `spacing` samples from `start`; then
+// kOpmEdgePitch on channel 2 is keyed on at 1 s and off at 2 s, as in OpmKeySong, and the
+// song ends at 2.5 s.
+constexpr std::uint32_t kBurstWrites = 8 * 27;
+// Between notes: the notes released at 0.3 s, then two passes 30 samples apart from
+// 0.65 s (1470 writes a second).
 std::vector<std::uint8_t> OpmPatchesBetweenNotesSong();
+// Under notes: one pass 160 samples apart from 0 s (276 writes a second, each to a
+// sounding note), the notes released at kSoundingKeyOff, channel 2's patch written at
+// kTestNotePrepared.
+constexpr double kSoundingKeyOff = 0.9;
+constexpr double kTestNotePrepared = 0.95;
+std::vector<std::uint8_t> OpmPatchesUnderNotesSong();
 
 // For one second, channel 0 at kOpmLeftPitch routed left only (RL bits 01) and channel 5
 // at kOpmRightPitch right only (10).

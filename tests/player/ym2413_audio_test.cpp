@@ -39,8 +39,10 @@ TEST(Ym2413, PitchFollowsBlockAndFnumber) {
 // within 0.5%, and the carrier's own (k = 0) on the notes where it leads on the chip.
 // Disabled: instruments 3 (piano) and 10 (synthesizer) sound their second partial loudest:
 // the player does not apply the modulator's key scale level (the piano's is 3 dB an
-// octave); why the synthesizer's modulator comes out too strong is not known yet. The
-// other 13 pass.
+// octave). The synthesizer's waveform (two half sines, the modulator 15 dB down) is a
+// pulse 7 samples wide in 64, whose first two partials are within 2% of each other, so
+// the waveform's rounding decides which leads; on the chip the modulator falls further
+// during the note. The other 13 pass.
 TEST(Ym2413, DISABLED_EachBuiltInInstrumentSoundsAtItsCarriersMultiple) {
   const Rendering r = Render(RomInstrumentSong(), kOpllNoteSeconds * kRomInstrumentNotes.size());
   ASSERT_EQ(r.error, "");

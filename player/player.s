@@ -6,7 +6,8 @@
 ; Sound RAM:
 ;   $0000-$00EF  direct page variables (from RUNTIME_DP: 0 at the start)
 ;   $00F0-$00FF  I/O registers
-;   $0100-       the synthesis's direct page, then the channel tables, then code (noise.s)
+;   $0100-       the synthesis's direct page, then the channel tables, then code (noise.s,
+;                rhythm.s)
 ;   $01E0-$01FF  stack
 ;   $0200-$023F  sample directory, two entries per voice (voices.s)
 ;   $0240-$04FF  built-in samples, then code (ym2413.s, psg_levels.s, init.s's resident part)
@@ -22,7 +23,8 @@
 ;
 ; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s,
 ; psg_levels.s and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s
-; (waveforms from the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s.
+; (waveforms from the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s and
+; rhythm.s (the YM2413's drums).
 
 .include "dsp.s"
 
@@ -254,6 +256,7 @@ DIRECTORY_END = DIRECTORY + 64
 ; tables, page 2 above the directory, and $0500 (the entry point) up to the stream
 .org page1_end
 .include "noise.s"
+.include "rhythm.s"
 .assert * <= STACK_BOTTOM, "page 1's code runs into the stack"
 
 .org DIRECTORY_END

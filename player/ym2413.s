@@ -267,19 +267,11 @@ drum_noise:
     MOV A,#0
     JMP voice_pitch
 
-drum_pitch_hi:                    ; HH, SD, TCY: the noise's pitch (high byte)
-    .db $3F, $10, $30
-
-; The drum channels (the bass drum, channel 7 as the snare, the tom, the hi-hat, the snare,
-; the top cymbal): their key bit, their volume (register * 2, + 1 for the high nibble) and
-; where their carrier's bytes start in the drums' rows (opll_row's A: 8 * 15 + 7 + the
-; offset from the first drum row).
-drum_key:
-    .db $10, 0, $04, $01, $08, $02
-drum_volume:
-    .db $36 * 2, $37 * 2, $38 * 2 + 1, $37 * 2 + 1, $37 * 2, $38 * 2
+; The drum channels' rows (rhythm.s has their keys and volumes): where their carrier's
+; bytes start in the drums' rows (opll_row's A: 8 * 15 + 7 + the offset from the first
+; drum row).
 drum_row:
-    .db 8 * 15 + 7 + 1, 8 * 15 + 7 + 9, 8 * 15 + 7 + 16, 8 * 15 + 7 + 8, 8 * 15 + 7 + 9
+    .db 8 * 15 + 7 + 1, 8 * 15 + 7 + 23, 8 * 15 + 7 + 16, 8 * 15 + 7 + 8, 8 * 15 + 7 + 9
     .db 8 * 15 + 7 + 15
 
 ; The YM2413's instruments 1-15 as read off the chip: modulator/carrier flags and
@@ -290,7 +282,9 @@ drum_row:
 ; (from byte 1); the ROM's channel 7 row, from byte 0 the hi-hat, from byte 1 the snare;
 ; the tom's bytes after it (multiple 5, attack 15, decay 8, sustain 5, release 9; its
 ; modulator's TL 63: silent), its free bytes the top cymbal's, read from the channel 7
-; row's byte 7 (percussive, attack 10, decay 10, sustain 5, release 5).
+; row's byte 7 (percussive, attack 10, decay 10, sustain 5, release 5); last the snare's
+; tone, read from the byte after the tom's (multiple 2, its modulator silent, the snare's
+; attack 13, decay 8, sustain 4, release 8).
 opll_rom:
     .db $71, $61, $1E, $17, $D0, $78, $00, $17
     .db $13, $41, $1A, $0D, $D8, $F7, $23, $13
@@ -310,3 +304,4 @@ opll_rom:
     .db $01, $01, $18, $0F, $DF, $F8, $6A, $6D
     .db $01, $01, $00, $00, $C8, $D8, $A7, $48
     .db $05, $3F, $00, $AA, $F8, $55, $59
+    .db $02, $3F, $00, $00, $D8, $00, $48

@@ -131,7 +131,8 @@ TEST(Ym2413, SustainBitLengthensTheRelease) {
 
 // Each drum keyed alone sounds clearly (within 12 dB of a melody tone at full volume, and
 // 30 dB above the silence before the drums), 12 dB quieter at volume 4 (within 2 dB: the
-// noise drums' level varies from hit to hit), and the two tone drums at their pitch.
+// noise drums' level varies from hit to hit), and the tones among the drums at their
+// pitch.
 TEST(Ym2413, RhythmModeSoundsEachDrum) {
   const Rendering r = Render(RhythmSong(), DrumStart(2, 0));
   ASSERT_EQ(r.error, "");
@@ -150,8 +151,10 @@ TEST(Ym2413, RhythmModeSoundsEachDrum) {
     EXPECT_NEAR(Decibels(quiet, loud), -3.0 * kQuietDrumVolume, 2) << kDrums[drum].name;
   }
   const OpllPitch& bass = kDrumPitches[0];
+  const OpllPitch& snare = kDrumPitches[1];
   const OpllPitch& tom = kDrumPitches[2];
   ExpectPitch(r, DrumStart(0, 0), kHit, OpllHz(bass.block, bass.fnumber), "bass drum pitch");
+  ExpectPitch(r, DrumStart(0, 1), kHit, OpllHz(snare.block, snare.fnumber, kSnareToneMultiple), "snare drum tone");
   ExpectPitch(r, DrumStart(0, 2), kHit, OpllHz(tom.block, tom.fnumber, kTomMultiple), "tom-tom pitch");
 }
 

@@ -112,7 +112,11 @@ constexpr std::array<Drum, 5> kDrums = {
     {{"bass drum", kBassDrum}, {"snare drum", kSnareDrum}, {"tom-tom", kTomTom}, {"top cymbal", kTopCymbal}, {"hi-hat", kHiHat}}};
 constexpr std::array<OpllPitch, 3> kDrumPitches = {{{2, 400}, {2, 428}, {1, 300}}};
 // The tones among the drums: the bass drum at channel 6's pitch (its carrier's multiple
-// is 1), the tom-tom at five times channel 8's (its operator's multiple is 5).
+// is 1), the tom-tom at five times channel 8's (its operator's multiple is 5), and the
+// snare drum's at twice channel 7's (the chip switches its output with bit 8 of the
+// phase of channel 7's modulator, whose multiple is 1: a square wave at twice its
+// frequency, gated by the noise).
+constexpr std::uint8_t kSnareToneMultiple = 2;
 constexpr std::uint8_t kTomMultiple = 5;
 constexpr double kFirstDrum = 0.5;
 constexpr double kDrumSlotSeconds = 0.5;

@@ -7,16 +7,16 @@
 ; gives a modulator and a carrier: the work record's algorithm 8, the modulator's TL,
 ; feedback and half-sine bit, each operator's multiple (1/2, 1-10, 10, 12, 12, 15, 15),
 ; attack, decay, sustain level and release. The volume is the carrier's level (3 dB
-; steps). Rates (4 * rate + key scaling) are brought to the YM2612's scale (the YM2413's
-; decay runs 2.8 times as fast: + 6; its attack too, though it runs 4.8 times as fast: + 9
-; scored no better on the real songs). A percussive instrument (EG type 0) keeps decaying
-; at its release rate while keyed; after the key-off it releases at its release rate
-; (sustained) or rate 7, at rate 5 with the channel's SUS bit.
+; steps). Rates (4 * rate + key scaling) are brought to the YM2612's scale, by the chips'
+; timing tables: the YM2413's decay runs 2.8 times as fast (+ 6), its attack 4.8 times as
+; fast (+ 9). A percussive instrument (EG type 0) keeps decaying at its release rate while
+; keyed; after the key-off it releases at its release rate (sustained) or rate 7, at rate
+; 5 with the channel's SUS bit.
 ;
-; Rhythm mode: channels 6-8 are drum channels, each keyed by its bit of $0E: 6 the bass
-; drum and 8 the tom (tones at their channel's F-number), and the hi-hat, snare and top
-; cymbal noise channels of their own (fm.s). Each drum plays the carrier of its row after
-; the ROM's instruments, at the volume of its nibble of $36-$38.
+; Rhythm mode: channels 6-8 are drum channels, each keyed by its bit of $0E (rhythm.s): 6
+; the bass drum, 7 the snare's tone and 8 the tom (tones at their channel's F-number), and
+; the hi-hat, snare and top cymbal noise channels of their own (fm.s). Each drum plays the
+; carrier of its row after the ROM's instruments, at the volume of its nibble of $36-$38.
 OPLL = OPN1 + $88                 ; register r at OPLL + r
 .assert OPLL + $39 <= BOOT_ROM, "the YM2413's copies run past the stream's limit"
 CH_BD = CH_OPLL + 6               ; the first drum channel

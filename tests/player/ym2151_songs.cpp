@@ -53,9 +53,11 @@ std::vector<std::uint8_t> OpmLevelSong() {
   return vgm.Build();
 }
 
-std::vector<std::uint8_t> OpmKeySong() {
-  VgmWriter vgm = Silent();
-  Ym2151Writer opm(vgm);
+namespace {
+
+// OpmKeySong's note, prepared now: kOpmEdgePitch on channel 2 from 1 s to 2 s; the song
+// ends at 2.5 s.
+std::vector<std::uint8_t> EndWithTheKeyNote(VgmWriter& vgm, Ym2151Writer& opm) {
   Prepare(opm, 2, Sine(), kOpmEdgePitch);
   vgm.WaitUntil(1.0);
   opm.Key(2);
@@ -63,6 +65,14 @@ std::vector<std::uint8_t> OpmKeySong() {
   opm.KeyOff(2);
   vgm.WaitUntil(2.5);
   return vgm.Build();
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> OpmKeySong() {
+  VgmWriter vgm = Silent();
+  Ym2151Writer opm(vgm);
+  return EndWithTheKeyNote(vgm, opm);
 }
 
 namespace {
@@ -81,11 +91,12 @@ std::vector<std::uint8_t> PatchBurstSong(const PatchBurst& burst) {
     Prepare(opm, channel, Sine(127), kOpmEdgePitch);
     opm.Key(channel);
   }
-  const bool released_first = burst.key_off < burst.start;
-  if (released_first) {
+  const auto release_the_notes = [&] {
     vgm.WaitUntil(burst.key_off);
     for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
-  }
+  };
+  const bool released_first = burst.key_off < burst.start;
+  if (released_first) release_the_notes();
   vgm.WaitUntil(burst.start);
   // Per pass, the value of each operator register block (0x40 DT1/MUL ... 0xE0 D1L/RR),
   // then of 0x20 (both sides kept), 0x28 and 0x30.
@@ -106,18 +117,9 @@ std::vector<std::uint8_t> PatchBurstSong(const PatchBurst& burst) {
       }
     }
   }
-  if (!released_first) {
-    vgm.WaitUntil(burst.key_off);
-    for (std::uint8_t channel = 0; channel < 8; ++channel) opm.KeyOff(channel);
-  }
+  if (!released_first) release_the_notes();
   vgm.WaitUntil(kTestNotePrepared);  // channel 2's release over
-  Prepare(opm, 2, Sine(), kOpmEdgePitch);
-  vgm.WaitUntil(1.0);
-  opm.Key(2);
-  vgm.WaitUntil(2.0);
-  opm.KeyOff(2);
-  vgm.WaitUntil(2.5);
-  return vgm.Build();
+  return EndWithTheKeyNote(vgm, opm);
 }
 
 }  // namespace

@@ -562,9 +562,11 @@ build_signature:
     RET
 
 ; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127); the attack still to go
-; at 100 ms (half its level in dB, roughly where the chip's curve stands).
+; at 100 ms. The chip's attack takes a sixteenth of the attenuation off at each step, 73
+; steps in the full attack time of its table: so its curve falls fast at first and slowly
+; near the top, and at R 26 only 6 steps are left at 100 ms.
 decay_100ms:
     .db 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6, 9, 12
     .db 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127
 attack_100ms:                     ; (0 from 16 on)
-    .db 127, 64, 63, 63, 62, 61, 60, 59, 56, 53, 49, 43, 33, 21, 3, 0
+    .db 127, 127, 127, 120, 116, 109, 102, 89, 81, 62, 48, 30, 17, 6, 2, 0

@@ -109,6 +109,19 @@ std::vector<std::uint8_t> FmBrightnessSong() {
   return vgm.Build();
 }
 
+std::vector<std::uint8_t> FmModulatorAttackSong() {
+  VgmWriter vgm = Silent();
+  Ym2612Writer fm(vgm);
+  FmPatch patch = SinePatch();
+  patch.algorithm = 0;
+  patch.operators[2].total_level = kBrightModulatorLevel;
+  patch.operators[2].attack_rate = kSlowModulatorAttack;
+  Prepare(fm, 0, patch, kAlgorithmPitch);
+  PlayNote(vgm, fm, 0, 0.5, 0.1);
+  PlayNote(vgm, fm, 0, 0.5, 0.1);
+  return vgm.Build();
+}
+
 std::vector<std::uint8_t> DacSines() {
   const double pi = std::acos(-1.0);
   std::vector<std::uint8_t> bank;

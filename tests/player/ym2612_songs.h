@@ -67,6 +67,13 @@ std::vector<std::uint8_t> FmAlgorithmSong();
 constexpr std::uint8_t kBrightModulatorLevel = 20;
 std::vector<std::uint8_t> FmBrightnessSong();
 
+// FmBrightnessSong's bright note with its modulator attacking at AR kSlowModulatorAttack
+// (R 26 on kAlgorithmPitch: the chip's attack takes 175 ms, and 100 ms into the note the
+// modulator is within 5 dB of its level), twice: from 0 to 0.5 s and from 0.6 to 1.1 s;
+// the song ends at 1.2 s.
+constexpr std::uint8_t kSlowModulatorAttack = 12;
+std::vector<std::uint8_t> FmModulatorAttackSong();
+
 // A stretch of a DAC song: from `start` to `end` seconds it sounds a sine of `hz`, or
 // nothing when `hz` is 0.
 struct DacSegment {

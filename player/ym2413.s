@@ -84,7 +84,6 @@ cmd_ym2413:
     DEC X
     CMP X,#CH_BD
     BCS .drum
-    BRA .skip
 .skip:
     JMP next
 

@@ -161,7 +161,7 @@ fm_channel:
 load_channel:
     TCALL T_CHANNEL_CHIP
     CALL .load
-    JMP note_level
+    BRA note_level
 .load:
     JMP [!loaders+X]
 

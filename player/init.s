@@ -267,7 +267,7 @@ heap_setup:
     SUBW YA,tmp
     CMP Y,#hi(INIT_NOISE_SIZE) + 1
     BCC .square
-    JMP noise_setup
+    BRA noise_setup
 .square:
     MOV A,#lo(square)
     MOV Y,#hi(square)

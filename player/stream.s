@@ -129,7 +129,7 @@ dac_byte:
     MOV A,pending
     BEQ next
 .wait:
-    JMP wait_now
+    BRA wait_now
 add_wait:                         ; owed += tmp (low byte), A (high byte)
     MOV tmp+1,A
     CLRC
@@ -176,7 +176,7 @@ wait_until:
     BRA .ahead
 .read:
     MOV Y,#0
-    JMP next
+    BRA next
 SLACK = 12                        ; samples: a wait shorter than this is not waited for
 LEAD = 353                        ; samples (8 ms) of reading ahead
 

@@ -392,7 +392,7 @@ synth_step:
     MOV s_making,#NOT_MAKING
     CLRP
     MOV slot,A
-    JMP waveform_ready
+    BRA waveform_ready
 .done:
     CLRP
     SETC

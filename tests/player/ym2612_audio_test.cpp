@@ -217,8 +217,6 @@ TEST_P(Ym2612, DISABLED_KeyEdgesStayOnTimeUnder9000RegisterWritesASecond) {
   EXPECT_EQ(edges.size(), 2 * kDenseNotes);
 }
 
-// Every generated song reads command by command, by the VGM format's lengths, to its end
-// command, and its waits add up to its header's length.
 // The waveform takes the modulators' level 100 ms into the note, their attack included:
 // there the SPC's note sounds as the chip's (the first note lets the waveform be made).
 TEST(Ym2612Timbre, ModulatorsAttackAtTheChipsPace) {
@@ -237,11 +235,13 @@ TEST(Ym2612Timbre, ModulatorsAttackAtTheChipsPace) {
   EXPECT_GT(similarity, 0.9);
 }
 
+// Every generated song reads command by command, by the VGM format's lengths, to its end
+// command, and its waits add up to its header's length.
 TEST(Ym2612Songs, ReadWholeByTheFormatsCommandLengths) {
-  const std::vector<std::uint8_t> songs[] = {FmPitchSong(),     FmLevelSong(),      FmKeySong(),
-                                             FmPanSong(),       FmAlgorithmSong(),  FmBrightnessSong(), FmModulatorAttackSong(),
-                                             DacWriteSong(),    DacStreamSong(),    ChordSong(),
-                                             DenseSong()};
+  const std::vector<std::uint8_t> songs[] = {FmPitchSong(),      FmLevelSong(),           FmKeySong(),
+                                             FmPanSong(),        FmAlgorithmSong(),       FmBrightnessSong(),
+                                             DacWriteSong(),     FmModulatorAttackSong(), DacStreamSong(),
+                                             ChordSong(),        DenseSong()};
   for (std::uint32_t s = 0; s < std::size(songs); ++s) EXPECT_TRUE(ReadsWhole(songs[s])) << "song " << s;
 }
 

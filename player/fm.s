@@ -12,6 +12,9 @@
 ;   level    only the level (a carrier's TL, the volume or the pan).
 ;   patch    the waveform too (a modulator, the algorithm, a multiple); while the player
 ;            is behind the song, the level alone (the timbre changes at the next key-on).
+;   later    a note LATER_AGE steps of 10 ms old is marked as a patch change once
+;            (stream.s, poll): its modulators have moved on since its key-on, so it takes
+;            the waveform of their levels later in the note (note_stage).
 ;   key-off  the voice's envelope switches to the release, GAIN decreasing at the rate
 ;            closest to the carrier's release rate.
 ;
@@ -30,6 +33,7 @@ F_KOFF   = $04                    ; a key-off since the last flush
 F_PATCH  = $08                    ; the waveform may have changed
 F_PITCH  = $10                    ; the frequency changed
 F_LEVEL  = $20                    ; the level or the pan changed
+LATER_AGE = 15                    ; 150 ms: a note takes its later waveform
 
 ; fm_key: X = channel, A = 0 for key-off, else key-on; returns to the stream. A key-on
 ; counts only when the channel was not keyed (the chip starts no attack for a key already
@@ -198,15 +202,13 @@ set_pitch:
     MOV X,voice
     MOV A,v_slot+X
     BNE .slot
-    CMP A,v_want+X
-    BEQ .slot
-    MOV X,main_op                 ; the sine stands in for a waveform being made: at the
-    MOV A,w_cyc2+X               ; loudest carrier's frequency, pitch64 * its cycles in
-    MOV fnum+1,A                  ; halves / 2 (fnum_pitch: 256 * cycles * pitch64 * 2^7
-    MOV fnum,#0                   ; / 65536)
+    MOV X,main_op                 ; the sine (slot 0, a 32-sample period) stands in for a
+    MOV A,w_cyc2+X               ; waveform being made: at the loudest carrier's
+    MOV fnum+1,A                  ; frequency, pitch64 * its cycles in halves / 4
+    MOV fnum,#0                   ; (fnum_pitch: 256 * cycles * pitch64 * 2^6 / 65536)
     MOVW YA,pitch64
     MOVW kf,YA
-    MOV A,#7
+    MOV A,#6
     TCALL T_FNUM_PITCH
     MOV X,voice
     BRA .whole
@@ -503,32 +505,29 @@ build_signature:
     BRA .level
 .modulator:
     MOV A,w_d1r+X                ; a modulator: its level a moment into the note, as
-    LSR A                         ; far down its decays as they go
-    MOV Y,A
-    MOV A,!decay_100ms+Y
+    CALL note_stage               ; far down its decays as they go
+    MOV A,!decay_stage+Y
     MOV tmp,A
     MOV A,w_d1l+X                ; the sustain level in 0.75 dB steps
     ASL A
     ASL A
     CMP A,tmp
     BCS .first_decay
-    MOV tmp,A                     ; reached: then half of 100 ms of the second decay
+    MOV tmp,A                     ; reached: then half the time of the second decay
     MOV A,w_d2r+X
-    LSR A
-    MOV Y,A
-    MOV A,!decay_100ms+Y
+    CALL note_stage
+    MOV A,!decay_stage+Y
     LSR A
     CLRC
     ADC A,tmp
     MOV tmp,A
 .first_decay:
     MOV A,w_ar+X                 ; and the attack still to go
-    LSR A
-    MOV Y,A
+    CALL note_stage
     MOV A,#0
-    CMP Y,#16
+    CMP Y,#ATTACK_ROWS
     BCS .attacked
-    MOV A,!attack_100ms+Y
+    MOV A,!attack_stage+Y
 .attacked:
     CLRC
     ADC A,tmp
@@ -561,12 +560,28 @@ build_signature:
 .done:
     RET
 
-; By R / 2: the decay in 100 ms, in 0.75 dB steps (at most 127); the attack still to go
-; at 100 ms. The chip's attack takes a sixteenth of the attenuation off at each step, 73
-; steps in the full attack time of its table: so its curve falls fast at first and slowly
-; near the top, and at R 26 only 6 steps are left at 100 ms.
-decay_100ms:
-    .db 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6, 9, 12
-    .db 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127
-attack_100ms:                     ; (0 from 16 on)
-    .db 127, 127, 127, 120, 116, 109, 102, 89, 81, 62, 48, 30, 17, 6, 2, 0
+; note_stage: A = a rate R; Y = its row in the tables below: R / 2 for a new note (F_KON),
+; its modulators 50 ms in; R / 2 + LATE_ROWS, rounded up, for its later waveform, 400 ms in.
+note_stage:
+    LSR A
+    BBS events.1,.new
+    ADC A,#LATE_ROWS              ; (R's low bit, in the carry)
+.new:
+    MOV Y,A
+    RET
+LATE_ROWS = 6
+
+; By row: the decay in 0.75 dB steps (at most 127) and the attack still to go, 50 ms into
+; the note at rate R for row R / 2; each 2 rows further the time doubles (the rate's speed
+; doubles every 4). The chip's attack takes a sixteenth of the attenuation off at each
+; step, 73 steps in the full attack time of its table: so its curve falls fast at first
+; and slowly near the top, and at R 26 only 6 steps are left at 100 ms (row 15).
+decay_stage:
+    .db 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 2, 2, 3, 4, 6
+    .db 9, 12, 17, 24, 35, 49, 70, 97, 127, 127, 127, 127, 127, 127, 127, 127
+    .db 127, 127                  ; (rows up to 31 + LATE_ROWS + 1 read on into
+attack_stage:                     ; attack_stage's first five, 127 each)
+    .db 127, 127, 127, 127, 127, 120, 116, 109, 102, 89, 81, 62, 48, 30, 17, 6
+    .db 2, 0
+ATTACK_ROWS = 18                  ; (0 from here on)
+.assert attack_stage - decay_stage + 5 > 31 + LATE_ROWS + 1, "decay_stage's last rows are past the 127s"

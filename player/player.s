@@ -23,7 +23,8 @@
 ;
 ; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s,
 ; psg_levels.s and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s
-; (waveforms from the operator graph and their cache), ym2612.s, ym2151.s, ym2413.s and
+; (waveforms from the operator graph and their cache; synth_tables.s has some of its
+; tables), ym2612.s, ym2151.s, ym2413.s and
 ; rhythm.s (the YM2413's drums).
 
 .include "dsp.s"
@@ -84,7 +85,8 @@ v_level     = RUNTIME_DP          ; 8: loudness of its note (0-127), 0 once rele
 v_slot      = v_level + 8         ; 8: the waveform slot it plays
 v_want      = v_slot + 8          ; 8: the slot it waits for (its patch's)
 v_entry     = v_want + 8          ; 8: which of the voice's directory entries it plays
-v_release   = v_entry + 8         ; 8: the GAIN of a release held back (stream.s, commit)
+v_release   = v_entry + 8         ; 8: the GAIN of a release held back (stream.s, commit);
+                                  ;   until then age_clock at its note's start (poll)
 new_owner   = v_release + 8
 alloc_level = new_owner + 1
 best        = alloc_level + 1
@@ -144,7 +146,8 @@ queued      = slot_next + 1       ; slots waiting to be made
 ; load_operators: operators not keyed, from operator 4 down in bits 7-4 (then 0: every
 ; operator keyed, as for the YM2612)
 op_keys     = queued + 1
-dp_end      = op_keys + 1
+age_clock   = op_keys + 1         ; counts 10 ms steps (poll), for the notes' ages
+dp_end      = age_clock + 1
 RUNTIME_DP_END = $F0
 .assert dp_end <= $F0, "direct page variables run into the I/O registers"
 
@@ -264,16 +267,9 @@ DIRECTORY_END = DIRECTORY + 64
 ; full volume near 7000, so five voices never clip. Header $A3: shift 10, filter 0, loop+end.
 square:
     .db $A3, $77, $77, $77, $77, $99, $99, $99, $99
-; The waveform cache's slot 0 (waveform.s): a sine, as the synthesis makes it for operator
-; 4 alone (algorithm 7).
-SLOT0:
-    .db 1, 7, 1, 1, 1, 1, $7F, $7F, $7F, 0
-    .db $A0, $01, $12, $33, $44, $55, $66, $67, $77, $A0, $77, $77, $66, $65, $54, $43
-    .db $32, $11, $A0, $0F, $FE, $DD, $CC, $BB, $AA, $A9, $99, $A3, $99, $99, $AA, $AB
-    .db $BC, $CD, $DE, $FF
-    .ds SLOT_SIZE - 46            ; (a slot's last bytes are not used)
 .include "ym2413.s"
 .include "psg_levels.s"
+.include "synth_tables.s"
 .include "init.s"                 ; (its resident part here, the rest where tables go later)
 .assert * <= $0500, "page 2's code runs into the entry point"
 

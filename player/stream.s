@@ -264,7 +264,9 @@ normalize:
     RET
 
 ; poll: takes the timer ticks since the last call off owed: 22 samples a tick, and one
-; more every 20 ticks (22.05 = 22 + 1/20). Keeps Y.
+; more every 20 ticks (22.05 = 22 + 1/20); then counts age_clock on and marks the notes
+; that are due their later waveform. Keeps Y. (The start-up polls only within its first
+; 10 ms, before the voice tables are cleared.)
 poll:
     MOV A,T2OUT
     BEQ .none
@@ -290,6 +292,27 @@ poll:
     SBC owed,#1
     SBC owed+1,#0
     SBC owed+2,#0
+    INC age_clock                 ; every 20 ticks: 10 ms; each step is seen once, so a
+    MOV X,#7                      ; note LATER_AGE steps old takes its later waveform
+.voice:                           ; (fm.s) once
+    MOV A,v_level+X
+    BEQ .next
+    MOV A,age_clock
+    SETC
+    SBC A,v_release+X
+    CMP A,#LATER_AGE
+    BNE .next
+    MOV A,v_slot+X                ; (not while it plays the stand-in sine: it has its
+    BEQ .next                     ; first waveform to come)
+    MOV A,v_owner+X
+    PUSH X
+    MOV X,A
+    MOV A,#F_PATCH
+    TCALL T_FM_MARK
+    POP X
+.next:
+    DEC X
+    BPL .voice
 .whole:
     POP Y
 .none:

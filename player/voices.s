@@ -53,8 +53,6 @@ alloc_voice:
     MOV A,#$FF
     MOV !ch_voice+Y,A
 .mine:
-    MOV A,bit_of+X               ; a release held back for the old owner is dropped
-    TCLR1 !rel_bits
     MOV A,#0                      ; it waits for no waveform (waveform.s)
     MOV v_want+X,A
     MOV v_slot+X,A
@@ -64,6 +62,10 @@ alloc_voice:
     MOV A,X
     MOV !ch_voice+Y,A
 .own:
+    MOV A,bit_of+X               ; a release held back for the voice's last note is
+    TCLR1 !rel_bits               ; dropped: the new note starts now
+    MOV A,age_clock
+    MOV v_release+X,A
     MOV A,alloc_level
     MOV v_level+X,A
     CLRC
@@ -141,11 +143,11 @@ voice_pitch:
     MOV A,X
     XCN A
     OR A,#V_PITCHL
-    MOV DSPADDR,A
-    MOV DSPDATA,sample
+    MOV Y,sample
+    MOVW DSPADDR,YA
     INC A
-    MOV DSPADDR,A
-    MOV DSPDATA,sample+1
+    MOV Y,sample+1
+    MOVW DSPADDR,YA
     RET
 
 ; voice_key_on: X = voice; keyed on with the other voices of this flush.

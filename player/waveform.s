@@ -14,8 +14,9 @@
 ; bits 6-0 attenuation in 0.75 dB steps (modulators as they stand a moment into the note,
 ; carriers against the loudest one; 64 and up is silent), bit 7 half-sine (YM2413).
 ;
-; The cache: slots of 48 bytes, one in low RAM (slot 0, a sine, which any note plays while
-; its own waveform is being made) and as many as fit in the heap. A slot holds its state
+; The cache: slots of 48 bytes in the heap, as many as fit, from slot 1 on; slot 0 is a
+; sine in low RAM (a 32-sample period, set_pitch), which a new note plays while its own
+; waveform is being made. A slot holds its state
 ; (1 ready, 2 to be made), the signature and the 64-sample period as 4 BRR blocks. A new
 ; patch takes the next slot round the cache that no voice plays or waits for. The
 ; background makes the waveforms one sample at a time while the player waits, so that no
@@ -28,13 +29,14 @@ S_READY    = 1
 S_QUEUED   = 2
 .assert v_want == v_slot + 8, "find_slot checks v_slot and v_want in one loop"
 
-; slot_address: A = slot; slot_ptr = its address (slot 0 in low RAM, slot n at
-; slot_base + n * SLOT_SIZE in the heap). Keeps X, and A when it is 0.
+; slot_address: A = slot; slot_ptr = its address: slot n at slot_base + n * SLOT_SIZE in
+; the heap; slot 0 is the sine's, whose BRR (all that is read of it) lies in low RAM. Keeps
+; X, and A when it is 0.
 slot_address:
     CMP A,#0
     BNE .heap
-    MOV slot_ptr,#lo(SLOT0)
-    MOV slot_ptr+1,#hi(SLOT0)
+    MOV slot_ptr,#lo(sine - SLOT_BRR)
+    MOV slot_ptr+1,#hi(sine - SLOT_BRR)
     RET
 .heap:
     MOV Y,#SLOT_SIZE
@@ -44,7 +46,7 @@ slot_address:
     RET
 
 ; channel_waveform: the voice gets the waveform of the work record's patch: from the
-; cache, or queued to be made (the voice then plays the sine until it is ready).
+; cache, or queued to be made (until it is ready, waveform_later).
 channel_waveform:
     CALL build_signature
     CALL find_slot
@@ -52,9 +54,9 @@ channel_waveform:
     MOV v_want+X,A
     MOV A,[slot_ptr]+Y            ; (Y = 0: the state)
     AND A,#S_READY
-    BEQ .play                     ; (A = 0: the sine meanwhile)
+    BEQ waveform_later
     MOV A,v_want+X
-.play:
+play_slot:
     MOV v_slot+X,A
 ; voice_waveform: X = voice; it plays the waveform of its slot (from its next loop).
 voice_waveform:
@@ -64,6 +66,11 @@ voice_waveform:
     MOV Y,#0
     ADDW YA,slot_ptr
     JMP voice_sample
+; waveform_later: the voice's waveform is being made: a new note plays the sine meanwhile
+; (A = 0), a sounding one keeps the waveform it has.
+waveform_later:
+    BBS events.1,play_slot
+    RET
 
 ; find_slot: A = the slot holding `sig` (slot_ptr its address, Y = 0), queued to be made
 ; when it was not there.
@@ -138,7 +145,7 @@ background_waveform:
 .find:
     MOV A,queued
     BEQ .idle
-    MOV A,#0
+    MOV A,#1                      ; (slot 0, the sine, is never made)
 .slot:
     MOV slot,A
     TCALL T_SLOT_ADDRESS
@@ -237,14 +244,14 @@ synth_start:
     MOV s_in+X,A
     DEC X
     BPL .op
-    MOV A,s_sig                   ; feedback: operator 1's input 4, shifted by 9 - FB
-    XCN A
+    MOV A,s_sig                   ; feedback: operator 1's input 4, shifted by 9 - FB;
+    XCN A                         ; without feedback, by 1, as nothing reads it then
     AND A,#7
     BEQ .fb_shift
     SET1 s_in.3
-.fb_shift:
     EOR A,#7
     INC A
+.fb_shift:
     INC A
     MOV s_fbshift,A
     LSR acc+1                     ; k: the bit length of the sum / 8, so k + 1 that of
@@ -423,9 +430,9 @@ level_amplitude:
 amplitude_fine:                   ; (254 at the top: half of it rounds to 127)
     .db 254, 234, 215, 197, 181, 166, 152, 139
 
-; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1),
-; and the carriers (bit k: operator k + 1). Algorithm 8 is the YM2413's modulator into
-; carrier.
+; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1);
+; its carriers are in alg_carriers (synth_tables.s). Algorithm 8 is the YM2413's modulator
+; into carrier.
 alg_inputs:
     .db 0, 1, 2, 4                ; 0: 1 -> 2 -> 3 -> 4
     .db 0, 0, 3, 4                ; 1: (1 + 2) -> 3 -> 4
@@ -436,13 +443,6 @@ alg_inputs:
     .db 0, 1, 0, 0                ; 6: (1 -> 2) + 3 + 4
     .db 0, 0, 0, 0                ; 7: 1 + 2 + 3 + 4
     .db 0, 1, 0, 0                ; 8: 1 -> 2
-alg_carriers:
-    .db $08, $08, $08, $08, $0A, $0E, $0E, $0F, $02
-
-; sin((i + 0.5) * pi / 64) * 255, a quarter of the wave
-quarter_sine:
-    .db 6, 19, 31, 44, 56, 68, 80, 92, 103, 115, 126, 136, 147, 157, 167, 176
-    .db 185, 193, 201, 208, 215, 222, 228, 233, 238, 242, 246, 249, 251, 253, 254, 255
 
 ; waveform_ready: slot `slot` is made: the voices waiting for it play it from their next
 ; loop, at the pitch it needs. Returns carry set.
@@ -459,9 +459,7 @@ waveform_ready:
     MOV voice,X
     MOV A,v_owner+X
     MOV channel,A
-    PUSH X
-    CALL channel_pitch
-    POP X
+    CALL channel_pitch            ; (it leaves X = voice)
 .next:
     DEC X
     BPL .voice

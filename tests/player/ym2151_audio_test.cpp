@@ -68,7 +68,7 @@ TEST(Ym2151, PatchesRewrittenUnderSoundingNotesLeaveTheNextKeyOnOnTime) {
 // Register 0x08 keys each operator by its own bit (M1, C1, M2, C2 in bits 3-6): with all
 // four operators carriers at distinct multiples, keying one sounds only its partial.
 TEST(Ym2151, KeyOnBitsSoundTheirOwnOperators) {
-  const Rendering r = Render(OpmOperatorKeySong(), 4 * kKeyedSlotSeconds);
+  const Rendering r = Render(OpmOperatorKeySong(), 8 * kKeyedSlotSeconds);
   ASSERT_EQ(r.error, "");
   const char* names[4] = {"M1", "C1", "M2", "C2"};
   for (std::uint32_t op = 0; op < 4; ++op) {
@@ -76,7 +76,7 @@ TEST(Ym2151, KeyOnBitsSoundTheirOwnOperators) {
     pitch.multiple = kKeyedMultiples[op];
     const std::string label = std::string("operator ") + names[op] + " keyed alone (MUL " +
                               std::to_string(kKeyedMultiples[op]) + ")";
-    ExpectPitch(r, op * kKeyedSlotSeconds + 0.05, kKeyedSeconds - 0.1, OpmHz(pitch), label);
+    ExpectPitch(r, (4 + op) * kKeyedSlotSeconds + 0.05, kKeyedSeconds - 0.1, OpmHz(pitch), label);
   }
 }
 

@@ -134,13 +134,13 @@ std::vector<std::uint8_t> OpmOperatorKeySong() {
   OpmPatch patch;
   for (std::uint32_t op = 0; op < 4; ++op) patch.fm.operators[op].multiple = kKeyedMultiples[op];
   Prepare(opm, 0, patch, kOpmKeyedPitch);
-  for (std::uint32_t op = 0; op < 4; ++op) {
-    vgm.WaitUntil(op * kKeyedSlotSeconds);
-    opm.Key(0, static_cast<std::uint8_t>(1u << op));
-    vgm.WaitUntil(op * kKeyedSlotSeconds + kKeyedSeconds);
+  for (std::uint32_t slot = 0; slot < 8; ++slot) {
+    vgm.WaitUntil(slot * kKeyedSlotSeconds);
+    opm.Key(0, static_cast<std::uint8_t>(1u << (slot % 4)));
+    vgm.WaitUntil(slot * kKeyedSlotSeconds + kKeyedSeconds);
     opm.KeyOff(0);
   }
-  vgm.WaitUntil(4 * kKeyedSlotSeconds);
+  vgm.WaitUntil(8 * kKeyedSlotSeconds);
   return vgm.Build();
 }
 

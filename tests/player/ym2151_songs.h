@@ -50,7 +50,8 @@ std::vector<std::uint8_t> OpmKeySong();
 
 // Channel 0, connection 7 with all four operators at TL 0, operator i (M1, C1, M2, C2)
 // at MUL kKeyedMultiples[i] of kOpmKeyedPitch: from i * kKeyedSlotSeconds, operator i
-// alone is keyed by its bit of register 0x08 for kKeyedSeconds.
+// alone is keyed by its bit of register 0x08 for kKeyedSeconds; all of it twice, the
+// second pass from 4 * kKeyedSlotSeconds (the first makes the four waveforms).
 constexpr std::array<std::uint8_t, 4> kKeyedMultiples = {1, 2, 3, 5};
 constexpr OpmPitch kOpmKeyedPitch = {3, 10, 0, 1};  // 220 Hz
 constexpr double kKeyedSlotSeconds = 0.5;

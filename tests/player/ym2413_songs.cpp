@@ -33,8 +33,9 @@ std::vector<std::uint8_t> OpllPitchSong() {
   VgmWriter vgm = Silent();
   Ym2413Writer opll(vgm);
   opll.CustomInstrument(kSineInstrument);
-  for (std::uint32_t i = 0; i < kOpllPitches.size(); ++i) {
-    PlayNote(vgm, opll, static_cast<std::uint8_t>(i), 0, kOpllPitches[i], kOpllNoteSeconds);
+  for (std::uint32_t i = 0; i < 2 * kOpllPitches.size(); ++i) {
+    const std::uint32_t note = i % kOpllPitches.size();
+    PlayNote(vgm, opll, static_cast<std::uint8_t>(note), 0, kOpllPitches[note], kOpllNoteSeconds);
   }
   return vgm.Build();
 }

@@ -29,7 +29,8 @@ struct OpllPitch {
 };
 
 // Each of these for kOpllNoteSeconds in turn (keyed off for the last 50 ms), note i on
-// channel i: blocks 1-7, F-numbers with and without bit 8.
+// channel i: blocks 1-7, F-numbers with and without bit 8; all of them twice, the second
+// pass from kOpllPitches.size() * kOpllNoteSeconds (the first makes the waveform).
 constexpr std::array<OpllPitch, 9> kOpllPitches = {
     {{1, 480}, {2, 300}, {3, 172}, {4, 290}, {4, 500}, {5, 256}, {5, 400}, {6, 330}, {7, 255}}};
 constexpr double kOpllNoteSeconds = 0.5;

@@ -44,10 +44,12 @@ FmPatch SinePatch(std::uint8_t level, std::uint8_t multiple) {
 std::vector<std::uint8_t> FmPitchSong() {
   VgmWriter vgm = Silent();
   Ym2612Writer fm(vgm);
-  for (std::uint32_t i = 0; i < kFmPitches.size(); ++i) {
-    const auto channel = static_cast<std::uint8_t>(i % 6);
-    Prepare(fm, channel, SinePatch(0, kFmPitches[i].multiple), kFmPitches[i]);
-    PlayNote(vgm, fm, channel, kFmNoteSeconds - 0.05, 0.05);
+  for (std::uint32_t pass = 0; pass < 2; ++pass) {
+    for (std::uint32_t i = 0; i < kFmPitches.size(); ++i) {
+      const auto channel = static_cast<std::uint8_t>(i % 6);
+      Prepare(fm, channel, SinePatch(0, kFmPitches[i].multiple), kFmPitches[i]);
+      PlayNote(vgm, fm, channel, kFmNoteSeconds - 0.05, 0.05);
+    }
   }
   return vgm.Build();
 }

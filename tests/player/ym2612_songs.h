@@ -25,7 +25,10 @@ struct FmPitch {
 };
 
 // Each of these for kFmNoteSeconds in turn (keyed off for the last 50 ms), note i on
-// channel i % 6.
+// channel i % 6; all of them twice, the second pass from kFmPitches.size() *
+// kFmNoteSeconds. The first note of each patch plays the player's stand-in sine while its
+// waveform is made, and moves to the waveform within the note; the second pass plays the
+// waveforms from their key-ons.
 constexpr std::array<FmPitch, 10> kFmPitches = {{{4, 1083, 1},
                                                  {4, 1083, 0},
                                                  {3, 700, 2},
@@ -69,9 +72,10 @@ std::vector<std::uint8_t> FmBrightnessSong();
 
 // FmBrightnessSong's bright note with its modulator attacking at AR kSlowModulatorAttack
 // (R 26 on kAlgorithmPitch: the chip's attack takes 175 ms, and 100 ms into the note the
-// modulator is within 5 dB of its level), twice: from 0 to 0.5 s and from 0.6 to 1.1 s;
-// the song ends at 1.2 s.
+// modulator is within 5 dB of its level), twice: from 0 to 0.5 s and from
+// kSecondAttackNote to 1.1 s; the song ends at 1.2 s.
 constexpr std::uint8_t kSlowModulatorAttack = 12;
+constexpr double kSecondAttackNote = 0.6;
 std::vector<std::uint8_t> FmModulatorAttackSong();
 
 // A stretch of a DAC song: from `start` to `end` seconds it sounds a sine of `hz`, or

@@ -78,11 +78,11 @@ std::string MissingFolder() {
   return {};
 }
 
-// One test for all, so that each song is rendered once and their median checked.
-// Disabled: the median of the six is 0.84 (rtype 0.79, technotris 0.93, doubledragon 0.85;
-// the YM2413's psycho 0.82, harddrv0 0.78, undeadline 0.94). EverySongScoresAtLeast075
-// below keeps the bar that each of them meets.
-TEST(RealFmMusic, DISABLED_EverySongScoresAtLeast075AndTheirMedianAtLeast085) {
+// One test for all, so that each song is rendered once and their median checked. Today
+// the median is 0.851 (rtype 0.81, technotris 0.93, doubledragon 0.85; the YM2413's
+// psycho 0.85, harddrv0 0.84, undeadline 0.92): little above the bar, and these scores
+// move by up to 0.02 when the player's timing changes by a few cycles.
+TEST(RealFmMusic, EverySongScoresAtLeast075AndTheirMedianAtLeast085) {
   if (const std::string missing = MissingFolder(); !missing.empty()) GTEST_SKIP() << missing;
   std::vector<double> scores;
   for (const char* song : kFmSongs) {
@@ -94,11 +94,6 @@ TEST(RealFmMusic, DISABLED_EverySongScoresAtLeast075AndTheirMedianAtLeast085) {
   std::printf("median score of the %u YM2151 and YM2413 songs: %.4f\n", static_cast<std::uint32_t>(scores.size()),
               median);
   EXPECT_GE(median, 0.85);
-}
-
-TEST(RealFmMusic, EverySongScoresAtLeast075) {
-  if (const std::string missing = MissingFolder(); !missing.empty()) GTEST_SKIP() << missing;
-  for (const char* song : kFmSongs) EXPECT_GE(ScoreSpc("fm", song).score, 0.75) << song;
 }
 
 TEST(RealFmMusic, Ym2413FeatureSongPlaysItsNotes) {

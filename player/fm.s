@@ -202,13 +202,13 @@ set_pitch:
     MOV X,voice
     MOV A,v_slot+X
     BNE .slot
-    MOV X,main_op                 ; the sine (slot 0, a 32-sample period) stands in for a
-    MOV A,w_cyc2+X               ; waveform being made: at the loudest carrier's
-    MOV fnum+1,A                  ; frequency, pitch64 * its cycles in halves / 4
-    MOV fnum,#0                   ; (fnum_pitch: 256 * cycles * pitch64 * 2^6 / 65536)
+    MOV X,main_op                 ; the sine (slot 0) stands in for a waveform being made:
+    MOV A,w_cyc2+X               ; at the loudest carrier's frequency, pitch64 * its
+    MOV fnum+1,A                  ; cycles in halves / 2 (fnum_pitch: 256 * cycles *
+    MOV fnum,#0                   ; pitch64 * 2^7 / 65536)
     MOVW YA,pitch64
     MOVW kf,YA
-    MOV A,#6
+    MOV A,#7
     TCALL T_FNUM_PITCH
     MOV X,voice
     BRA .whole
@@ -546,8 +546,7 @@ build_signature:
     INC X
     CMP X,#4
     BNE .op
-    MOV A,pitch64+1               ; a note above the DSP's top pitch for one period
-    CMP A,#$40
+    CMP pitch64+1,#$40            ; a note above the DSP's top pitch for one period
     BCC .period
     SET1 sig.7
 .period:

@@ -18,8 +18,7 @@ read_header:
     ADC A,#0
     MOV ptr+1,A
     BNE .start_ok
-    MOV A,ptr
-    CMP A,#$40
+    CMP ptr,#$40
     BCS .start_ok
     MOV ptr,#$40
 .start_ok:

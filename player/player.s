@@ -10,7 +10,8 @@
 ;                rhythm.s)
 ;   $01E0-$01FF  stack
 ;   $0200-$023F  sample directory, two entries per voice (voices.s)
-;   $0240-$04FF  built-in samples, then code (ym2413.s, psg_levels.s, init.s's resident part)
+;   $0240-$04FF  code and tables (ym2413.s, psg_levels.s, synth_tables.s, init.s's resident
+;                part)
 ;   $0500-$10FF  the entry point, then code (the rest)
 ;   STREAM-      the packed stream: header copy, flag groups, tail. From the end of the
 ;                flag groups lies the heap (the PSG's noise samples, the cache of FM
@@ -263,10 +264,6 @@ DIRECTORY_END = DIRECTORY + 64
 .assert * <= STACK_BOTTOM, "page 1's code runs into the stack"
 
 .org DIRECTORY_END
-; One block, 8 samples at +7 and 8 at -7: a 16-sample period. Shift 10 keeps a voice at
-; full volume near 7000, so five voices never clip. Header $A3: shift 10, filter 0, loop+end.
-square:
-    .db $A3, $77, $77, $77, $77, $99, $99, $99, $99
 .include "ym2413.s"
 .include "psg_levels.s"
 .include "synth_tables.s"

@@ -79,11 +79,9 @@ entry:
     BNE next
     MOV X,#6                      ; $E0 pppppppp: a PCM seek
 .operands:
-    MOV A,!dac_operands+X         ; $90-$95: the DAC streams
-    MOV tmp,A
-    MOV A,Y
+    MOV A,Y                       ; $90-$95: the DAC streams
     CLRC
-    ADC A,tmp
+    ADC A,!dac_operands+X
     MOV Y,A
     BRA next
 .psg:
@@ -122,8 +120,7 @@ dac_byte:
     INCW owed+1
     MOV A,owed+2
     BNE .wait
-    MOV A,owed+1
-    CMP A,#hi(LEAD) + 1
+    CMP owed+1,#hi(LEAD) + 1
     BCS .wait
 .counted:
     MOV A,pending
@@ -182,13 +179,9 @@ LEAD = 353                        ; samples (8 ms) of reading ahead
 
 ; due: carry clear when owed has come down to due_at + SLACK samples (a tick is 22).
 due:
-    MOV A,owed
-    SETC
-    SBC A,due_at
+    MOVW YA,owed
+    SUBW YA,due_at
     MOV X,A
-    MOV A,owed+1
-    SBC A,due_at+1
-    MOV Y,A
     MOV A,owed+2
     SBC A,#0
     BMI .now
@@ -318,14 +311,6 @@ poll:
 .none:
     RET
 
-; background: one step of the work that waits: the noise, then waveforms.
-background:
-    MOV A,noise_blocks
-    BEQ .waveform
-    JMP noise_step
-.waveform:
-    JMP background_waveform
-
 ; commit: the commands read take effect: the PSG's changes, and the FM
 ; part's held-back releases and key-ons, all voices' key-ons together (KON writes closer
 ; than 64 cycles would lose some).
@@ -340,8 +325,7 @@ commit:
     MOV A,bit_of+X
     AND A,rel_bits
     BEQ .next
-    MOV A,v_release+X
-    MOV Y,A
+    MOV Y,v_release+X
     CALL voice_fade
 .next:
     DEC X
@@ -351,11 +335,10 @@ commit:
     MOV A,#0
     MOV pending,A
     MOV rel_bits,A
-    MOV A,kon_bits
+    MOV Y,kon_bits
     BEQ .done
-    MOV Y,A
+    MOV kon_bits,A
     MOV A,#KON
     MOVW DSPADDR,YA
-    MOV kon_bits,#0
 .done:
     RET

@@ -15,8 +15,8 @@
 ; carriers against the loudest one; 64 and up is silent), bit 7 half-sine (YM2413).
 ;
 ; The cache: slots of 48 bytes in the heap, as many as fit, from slot 1 on; slot 0 is a
-; sine in low RAM (a 32-sample period, set_pitch), which a new note plays while its own
-; waveform is being made. A slot holds its state
+; sine in low RAM (synth_tables.s), which a new note plays while its own waveform is being
+; made. A slot holds its state
 ; (1 ready, 2 to be made), the signature and the 64-sample period as 4 BRR blocks. A new
 ; patch takes the next slot round the cache that no voice plays or waits for. The
 ; background makes the waveforms one sample at a time while the player waits, so that no
@@ -136,9 +136,12 @@ find_slot:
     MOV A,Y
     JMP slot_address
 
-; background_waveform: a sample of the waveform being made, or the start of the next
-; queued one. Returns carry clear when there was nothing to do.
-background_waveform:
+; background: one step of the work that waits (stream.s): a sample of the waveform being
+; made, or the start of the next queued one; with no waveform to make, a block of the
+; PSG's white noise while it is not all made (noise.s). Waveforms go first: a note plays
+; the stand-in sine until its own is made; the white noise, made once at the start (about
+; 120 ms), leaves a song's PSG noise channel silent until then.
+background:
     MOV A,!S_PAGE+s_making
     BMI .find                     ; (NOT_MAKING)
     JMP synth_step
@@ -159,7 +162,10 @@ background_waveform:
     BCC .slot
     MOV queued,#0                 ; (none left after all)
 .idle:
-    CLRC
+    MOV A,noise_blocks
+    BEQ .done
+    JMP noise_step
+.done:
     RET
 .start:
     DEC queued
@@ -430,9 +436,9 @@ level_amplitude:
 amplitude_fine:                   ; (254 at the top: half of it rounds to 127)
     .db 254, 234, 215, 197, 181, 166, 152, 139
 
-; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1);
-; its carriers are in alg_carriers (synth_tables.s). Algorithm 8 is the YM2413's modulator
-; into carrier.
+; Operators 1-4 feed: for each algorithm, each operator's inputs (bit j: operator j + 1),
+; and the carriers (bit k: operator k + 1). Algorithm 8 is the YM2413's modulator into
+; carrier.
 alg_inputs:
     .db 0, 1, 2, 4                ; 0: 1 -> 2 -> 3 -> 4
     .db 0, 0, 3, 4                ; 1: (1 + 2) -> 3 -> 4
@@ -443,6 +449,8 @@ alg_inputs:
     .db 0, 1, 0, 0                ; 6: (1 -> 2) + 3 + 4
     .db 0, 0, 0, 0                ; 7: 1 + 2 + 3 + 4
     .db 0, 1, 0, 0                ; 8: 1 -> 2
+alg_carriers:
+    .db $08, $08, $08, $08, $0A, $0E, $0E, $0F, $02
 
 ; waveform_ready: slot `slot` is made: the voices waiting for it play it from their next
 ; loop, at the pitch it needs. Returns carry set.

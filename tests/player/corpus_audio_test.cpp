@@ -106,8 +106,8 @@ double ScoredSeconds(const std::vector<std::uint8_t>& vgm) {
 // One test for all, so that each song is rendered once and their median checked: libgme
 // playing the whole VGM (both chips) is the reference. It does not play the DAC stream
 // commands (0x90-0x95), so the drums that five of these songs stream are missing from it.
-// Disabled: victory scores 0.39 (the median of the nine is 0.91, every other song 0.80 or
-// more). It writes 3929 DAC bytes at time 0 and 7500 a second after; the player reads and
+// Disabled: victory scores 0.38 (the median of the nine is 0.91, every other song above
+// 0.79). It writes 3929 DAC bytes at time 0 and 7500 a second after; the player reads and
 // skips each, which takes the sound CPU about 0.25 s at the start and half its time after,
 // so the whole song runs about 0.45 s late (on a sound CPU twice as fast it scores 0.72).
 TEST(RealYm2612Music, DISABLED_EverySongScoresAtLeast075AndTheirMedianAtLeast088) {

@@ -24,9 +24,8 @@
 ;
 ; Files: init.s (start-up), stream.s (commands and time), voices.s (the voice pool), psg.s,
 ; psg_levels.s and noise.s (the SN76489), fm.s (what every FM chip shares), waveform.s
-; (waveforms from the operator graph and their cache; synth_tables.s has some of its
-; tables), ym2612.s, ym2151.s, ym2413.s and
-; rhythm.s (the YM2413's drums).
+; (waveforms from the operator graph and their cache) and synth_tables.s (its quarter-wave
+; table and stand-in sine), ym2612.s, ym2151.s, ym2413.s and rhythm.s (the YM2413's drums).
 
 .include "dsp.s"
 

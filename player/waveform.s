@@ -16,11 +16,10 @@
 ;
 ; The cache: slots of 48 bytes in the heap, as many as fit, from slot 1 on; slot 0 is a
 ; sine in low RAM (synth_tables.s), which a new note plays while its own waveform is being
-; made. A slot holds its state
-; (1 ready, 2 to be made), the signature and the 64-sample period as 4 BRR blocks. A new
-; patch takes the next slot round the cache that no voice plays or waits for. The
-; background makes the waveforms one sample at a time while the player waits, so that no
-; note is late.
+; made. A slot holds its state (1 ready, 2 to be made), the signature and the 64-sample
+; period as 4 BRR blocks. A new patch takes the next slot round the cache that no voice
+; plays or waits for. The background makes the waveforms one sample at a time while the
+; player waits, so that no note is late.
 SLOT_STATE = 0
 SLOT_SIG   = 1
 SLOT_BRR   = 10

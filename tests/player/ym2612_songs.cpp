@@ -119,7 +119,7 @@ std::vector<std::uint8_t> FmModulatorAttackSong() {
   patch.operators[2].total_level = kBrightModulatorLevel;
   patch.operators[2].attack_rate = kSlowModulatorAttack;
   Prepare(fm, 0, patch, kAlgorithmPitch);
-  PlayNote(vgm, fm, 0, 0.5, 0.1);
+  PlayNote(vgm, fm, 0, 0.5, kSecondAttackNote - 0.5);
   PlayNote(vgm, fm, 0, 0.5, 0.1);
   return vgm.Build();
 }
